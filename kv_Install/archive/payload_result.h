@@ -1,0 +1,10 @@
+#pragma once
+
+// What unpacking the embedded payload achieved.
+struct PayloadResult {
+  bool opened = false;   // the archive was found and its directory could be read
+  int entryCount = 0;    // entries in the archive's directory
+  int failedCount = 0;   // entries that could not be written or verified
+
+  bool Complete() const { return opened && failedCount == 0; }
+};

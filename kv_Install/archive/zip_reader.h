@@ -1,0 +1,85 @@
+// Reads a ZIP archive that lies whole in memory, in place: entries are listed
+// in central-directory order and inflated one at a time. Plain C++ over zlib;
+// the few platform facts it needs (local time, current folder) come through
+// zip_platform.h.
+#pragma once
+
+#include <cstdint>
+
+// Result codes of the handle operations (extraction uses the same set).
+constexpr uint32_t ZRES_OK = 0;
+constexpr uint32_t ZRES_CANNOT_OPEN = 0x200;
+constexpr uint32_t ZRES_WRITE_FAILED = 0x400;
+constexpr uint32_t ZRES_BAD_HEADER = 0x700;
+constexpr uint32_t ZRES_READ_FAILED = 0x800;
+constexpr uint32_t ZRES_BAD_PASSWORD = 0x1000;
+constexpr uint32_t ZRES_BAD_ARGUMENT = 0x10000;
+constexpr uint32_t ZRES_WRONG_HANDLE = 0x80000;
+constexpr uint32_t ZRES_DECOMPRESS_FAILED = 0x5000000;
+// The entry's data disagrees with its directory record: CRC-32 differs, or
+// the stream ends before, or runs past, the declared size.
+constexpr uint32_t ZRES_BAD_DATA = 0x6000000;
+
+// Name of a result code ("ZRES_BAD_HEADER"), "ZRES_0x..." for unknown values.
+const char* ZipResultName(uint32_t result);
+
+// Layout-compatible with the Win32 FILETIME: 100 ns units since 1601-01-01 UTC.
+struct ZipFileTime {
+  uint32_t dwLowDateTime;
+  uint32_t dwHighDateTime;
+};
+
+constexpr int kZipNameSize = 260;
+
+struct ZipEntryInfo {
+  int32_t index;               // position in the directory; the count for index -1
+  char name[kZipNameSize];     // cleaned name, always NUL-terminated, bytes as stored
+  uint32_t attributes;         // Win32 FILE_ATTRIBUTE_* bits
+  ZipFileTime accessTime;
+  ZipFileTime creationTime;
+  ZipFileTime writeTime;
+  int32_t compressedSize;
+  int32_t uncompressedSize;
+};
+
+struct ZipHandle;
+
+// Opens the archive at data (size bytes). The memory is read in place and
+// must stay valid and unchanged until ZipClose. Null when it cannot be opened.
+ZipHandle* ZipOpenMemory(const void* data, uint32_t size);
+
+// Index -1: the count query. Otherwise the entry's record (cached per index).
+uint32_t ZipGetEntry(ZipHandle* handle, int32_t index, ZipEntryInfo* info);
+
+// Writes entry index to target (a file, or a folder for a folder entry).
+// Windows only.
+uint32_t ZipExtractEntry(ZipHandle* handle, int32_t index, const char* target);
+
+// Frees the handle and everything it owns (not the archive memory).
+uint32_t ZipClose(ZipHandle* handle);
+
+// Streaming access to one entry's data, for extraction and for tools that
+// verify an archive without writing it. At most one entry is open at a time.
+// Statuses are the ZST_* values (0 ok, negative failure).
+constexpr int32_t ZST_OK = 0;
+constexpr int32_t ZST_READ_ERROR = -1;
+constexpr int32_t ZST_BAD_PARAM = -102;
+constexpr int32_t ZST_BAD_ARCHIVE = -103;
+constexpr int32_t ZST_NO_MEMORY = -104;
+constexpr int32_t ZST_CRC_MISMATCH = -105;
+constexpr int32_t ZST_BAD_PASSWORD = -106;
+constexpr int32_t ZST_BAD_DATA = -107;  // stream shorter or longer than declared
+
+// Moves to entry index and opens its stream.
+int32_t ZipOpenEntry(ZipHandle* handle, int32_t index);
+// Reads up to capacity bytes; the count (>= 0) or a negative status. *end is
+// set once the whole entry has been delivered.
+int32_t ZipReadEntry(ZipHandle* handle, void* buffer, uint32_t capacity, bool* end);
+// Closes the open stream: ZST_CRC_MISMATCH / ZST_BAD_DATA when the data
+// delivered disagrees with the directory record, else ZST_OK.
+int32_t ZipCloseEntry(ZipHandle* handle);
+
+// Reads entry index whole through the stream into nothing and checks it:
+// ZRES_OK, ZRES_BAD_DATA, ZRES_DECOMPRESS_FAILED, ZRES_BAD_PASSWORD, or the
+// get's result. Folder entries are OK when they hold no data.
+uint32_t ZipVerifyEntry(ZipHandle* handle, int32_t index);

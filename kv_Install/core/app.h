@@ -1,0 +1,25 @@
+// The application object: one per process, holding the install state for
+// the whole run, and the start-up that picks the interactive or the
+// unattended run.
+#pragma once
+
+#include <windows.h>
+
+#include "core/install_state.h"
+
+class Ckv_InstallDlg;
+
+class Ckv_InstallApp : public InstallState {
+ public:
+  // Prepares the run; false when the process should end now (the modal
+  // dialog has closed, or the hidden window could not be created).
+  BOOL InitInstance();
+  // The unattended run's message loop, until the hidden main window is gone.
+  int Run();
+  // Exit status of the process, from the install outcome.
+  int ExitStatus() const { return InstallExitStatus(m_outcome); }
+
+  Ckv_InstallDlg* m_pMainWnd = nullptr;
+};
+
+extern Ckv_InstallApp theApp;

@@ -1,0 +1,55 @@
+#include "core/install_actions_win.h"
+
+#include <cstdlib>
+
+#include "archive/payload.h"
+#include "core/process.h"
+#include "core/registration.h"
+#include "core/shell_links.h"
+#include "report/install_log.h"
+#include "report/settings.h"
+
+uint32_t Win32InstallActions::FindProcessByExeName(const char* exeName) {
+  return ::FindProcessByExeName(exeName);
+}
+
+bool Win32InstallActions::AskToEndRunningClient() {
+  return ::MessageBoxA(owner_, "发现Kelvane正在运行，是否终止?", "提示", MB_OKCANCEL) == IDOK;
+}
+
+void Win32InstallActions::EndProcess(uint32_t processId) { EndProcessAndWait(processId); }
+
+void Win32InstallActions::EndInstaller(int exitStatus) {
+  // Through the runtime's exit processing, so the registered handlers run.
+  std::exit(exitStatus);
+}
+
+PayloadResult Win32InstallActions::UnpackPayload(const std::string& installDir) {
+  return ::UnpackPayload(installDir.c_str());
+}
+
+void Win32InstallActions::WriteUninstallValue(const char* name, const char* data) {
+  (void)::WriteUninstallValue(name, data);  // a missing value does not stop the install
+}
+
+void Win32InstallActions::SendInstallLog(const std::string& installDir) {
+  ::SendInstallLog(identity_, installDir.c_str());
+}
+
+void Win32InstallActions::CreateShellLinks(const std::string& installDir) {
+  ::CreateShellLinks(installDir.c_str());
+}
+
+void Win32InstallActions::SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) {
+  (void)::SaveShellLink(csidl, fileName, which, inSubfolder);  // a missing shortcut does not stop the install
+}
+
+void Win32InstallActions::ReadUserNumberText(char* buffer) {
+  (void)::ReadUserNumberText(buffer);  // an unreadable value leaves the buffer empty: user number 0
+}
+
+void Win32InstallActions::ReadDownloadSource(char* buffer) { ::ReadDownloadSource(buffer); }
+
+void Win32InstallActions::SendLoggingSetup(int userNumber, const char* downloadSource) {
+  identity_.SendLoggingSetup(userNumber, downloadSource);
+}

@@ -1,0 +1,32 @@
+// The install step's actions as the installer performs them: each one calls
+// the module that owns it.
+#pragma once
+
+#include <windows.h>
+
+#include "core/install_step.h"
+#include "report/identity.h"
+
+class Win32InstallActions : public InstallActions {
+ public:
+  // owner: the progress page, which owns the question box; identity: the
+  // progress page's report identity.
+  Win32InstallActions(HWND owner, const ReportIdentity& identity) : owner_(owner), identity_(identity) {}
+
+  uint32_t FindProcessByExeName(const char* exeName) override;
+  bool AskToEndRunningClient() override;
+  void EndProcess(uint32_t processId) override;
+  void EndInstaller(int exitStatus) override;
+  PayloadResult UnpackPayload(const std::string& installDir) override;
+  void WriteUninstallValue(const char* name, const char* data) override;
+  void SendInstallLog(const std::string& installDir) override;
+  void CreateShellLinks(const std::string& installDir) override;
+  void SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) override;
+  void ReadUserNumberText(char* buffer) override;
+  void ReadDownloadSource(char* buffer) override;
+  void SendLoggingSetup(int userNumber, const char* downloadSource) override;
+
+ private:
+  HWND owner_;
+  const ReportIdentity& identity_;
+};

@@ -1,0 +1,14 @@
+#include "core/install_state.h"
+
+int InstallExitStatus(InstallOutcome outcome) {
+  switch (outcome) {
+    case InstallOutcome::NotRun:
+    case InstallOutcome::Installed:
+      return 0;
+    case InstallOutcome::Refused:
+      return 1;
+    case InstallOutcome::PayloadFailed:
+      return 2;
+  }
+  return 2;
+}

@@ -1,0 +1,29 @@
+// The values the windows and the install step share. One instance lives in
+// the application object for the whole run; nothing is persisted.
+#pragma once
+
+#include <string>
+
+#include "archive/payload_result.h"
+
+// What the install step achieved. The process exit status is derived from it
+// (InstallExitStatus), and the finish page and the auto-start consult it.
+enum class InstallOutcome {
+  NotRun,         // the install step never ran (cancelled on the first page)
+  Installed,      // every payload entry was written
+  Refused,        // the user declined to end the running client; nothing installed
+  PayloadFailed,  // the payload could not be opened, or an entry failed
+};
+
+// Exit status of the process for an outcome: 0 installed (or nothing asked),
+// 1 refused, 2 payload failure.
+int InstallExitStatus(InstallOutcome outcome);
+
+struct InstallState {
+  std::string m_strInstallDir;   // narrow GBK path; see the folder rules
+  int m_bDesktopIcon = 0;        // 1: make the desktop shortcut
+  int m_bRunAfterInstall = 0;    // 1: start kvUpdate.exe when done instead of the finish page
+  int m_bAdmin = 0;              // 1: unattended run
+  InstallOutcome m_outcome = InstallOutcome::NotRun;
+  PayloadResult m_payload;       // what unpacking achieved (kept for the finish page)
+};

@@ -1,0 +1,52 @@
+#include "core/install_step.h"
+
+#include "report/user_number.h"
+
+const char kUpdaterExe[] = "kvUpdate.exe";
+const char kClientExe[] = "kvClient.exe";
+const char kUninstallExe[] = "kv_Uninstall.exe";
+
+bool RunInstallStep(InstallState& state, InstallActions& actions) {
+  // A running updater or client holds its files open; ask before ending them.
+  const uint32_t updaterId = actions.FindProcessByExeName(kUpdaterExe);
+  const uint32_t clientId = actions.FindProcessByExeName(kClientExe);
+  if (updaterId != 0 || clientId != 0) {
+    if (!actions.AskToEndRunningClient()) {
+      state.m_outcome = InstallOutcome::Refused;
+      actions.EndInstaller(InstallExitStatus(state.m_outcome));
+      return false;
+    }
+    if (updaterId != 0) actions.EndProcess(updaterId);
+    if (clientId != 0) actions.EndProcess(clientId);
+  }
+
+  const PayloadResult payload = actions.UnpackPayload(state.m_strInstallDir);
+  state.m_payload = payload;
+  state.m_outcome = payload.Complete() ? InstallOutcome::Installed : InstallOutcome::PayloadFailed;
+
+  // The Uninstall values are written whatever the unpacking achieved.
+  const std::string uninstaller = state.m_strInstallDir + "\\" + kUninstallExe;
+  actions.WriteUninstallValue("DisplayName", "Kelvane");
+  actions.WriteUninstallValue("Publisher", "Brevanta");
+  actions.WriteUninstallValue("UninstallString", uninstaller.c_str());
+  actions.WriteUninstallValue("DisplayIcon", uninstaller.c_str());
+
+  actions.SendInstallLog(state.m_strInstallDir);
+
+  actions.CreateShellLinks(state.m_strInstallDir);
+  actions.SaveShellLink(kCsidlPrograms, "Kelvane.lnk", kRunLink, 1);
+  actions.SaveShellLink(kCsidlPrograms, "卸载.lnk", kUninstallLink, 1);
+
+  char userNumberText[512] = {};
+  actions.ReadUserNumberText(userNumberText);
+  userNumberText[sizeof userNumberText - 1] = '\0';
+  const int userNumber = UserNumberFromText(userNumberText);
+
+  if (state.m_bDesktopIcon) actions.SaveShellLink(kCsidlDesktopDirectory, "Kelvane.lnk", kRunLink, 0);
+
+  char downloadSource[512] = {};
+  actions.ReadDownloadSource(downloadSource);
+  downloadSource[sizeof downloadSource - 1] = '\0';
+  actions.SendLoggingSetup(userNumber, downloadSource);
+  return true;
+}

@@ -1,0 +1,53 @@
+// The install step: every action of an installation, in its fixed order, run
+// once by the progress page's install timer. Each action is a call into the
+// module that owns it; the step itself only decides the order and keeps the
+// outcome, so it is plain C++ and tested with recording actions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/payload_result.h"
+#include "core/install_state.h"
+
+extern const char kUpdaterExe[];     // "kvUpdate.exe"
+extern const char kClientExe[];      // "kvClient.exe"
+extern const char kUninstallExe[];   // "kv_Uninstall.exe"
+
+// Special folders the shortcuts go to (the shell's CSIDL numbers).
+constexpr int kCsidlPrograms = 2;
+constexpr int kCsidlDesktopDirectory = 16;
+constexpr int kCsidlProgramFiles = 38;
+
+// Link choice of SaveShellLink.
+constexpr int kRunLink = 0;
+constexpr int kUninstallLink = 1;
+
+class InstallActions {
+ public:
+  virtual ~InstallActions() = default;
+  // Process ID of a running program with this exe name, 0 for none.
+  virtual uint32_t FindProcessByExeName(const char* exeName) = 0;
+  // "发现Kelvane正在运行，是否终止?" — true when the user pressed OK.
+  virtual bool AskToEndRunningClient() = 0;
+  // Ends the process and waits a bounded time for it to be gone.
+  virtual void EndProcess(uint32_t processId) = 0;
+  // Ends the installer at once with this exit status (never returns in the
+  // real installer).
+  virtual void EndInstaller(int exitStatus) = 0;
+  virtual PayloadResult UnpackPayload(const std::string& installDir) = 0;
+  virtual void WriteUninstallValue(const char* name, const char* data) = 0;
+  virtual void SendInstallLog(const std::string& installDir) = 0;
+  virtual void CreateShellLinks(const std::string& installDir) = 0;
+  virtual void SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) = 0;
+  // Fills the zeroed 512-byte buffer with the "kcno" text, or leaves it empty.
+  virtual void ReadUserNumberText(char* buffer) = 0;
+  // Fills the 512-byte buffer with DownLoadSource/source of .\config.ini.
+  virtual void ReadDownloadSource(char* buffer) = 0;
+  virtual void SendLoggingSetup(int userNumber, const char* downloadSource) = 0;
+};
+
+// Runs the whole step and records its outcome in state.m_outcome. Returns
+// false when the user refused to end the running client (the step stopped
+// before anything was written), true otherwise.
+bool RunInstallStep(InstallState& state, InstallActions& actions);

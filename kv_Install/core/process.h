@@ -1,0 +1,13 @@
+// Finding and ending a running updater or client before its files are replaced.
+#pragma once
+
+#include <windows.h>
+
+// Process ID of the first process, in snapshot order, whose executable file
+// name equals name exactly (whole name, case-sensitive, code page 936 aware);
+// 0 when there is none or no snapshot can be taken.
+DWORD FindProcessByExeName(const char* name);
+
+// Ends the process with exit code 0 and waits, a bounded time, until it is
+// gone and its executable is no longer locked. Failures are ignored.
+void EndProcessAndWait(DWORD processId);

@@ -1,0 +1,9 @@
+// The program's entry in the system's list of installed programs.
+#pragma once
+
+extern const char kUninstallKey[];  // SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane
+
+// Stores data under name as REG_SZ in the Uninstall key of HKEY_LOCAL_MACHINE,
+// creating the key when it cannot be opened. 1 when stored, else 0; a null or
+// empty name or null data writes nothing.
+int WriteUninstallValue(const char* name, const char* data);

@@ -1,0 +1,5 @@
+#include "core/shell_links.h"
+
+void CreateShellLinks(const char*) {}
+
+int SaveShellLink(int, const char*, int, int) { return 0; }

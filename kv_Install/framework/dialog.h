@@ -1,0 +1,52 @@
+// The dialog base the installer's windows are built on: a dialog created from
+// a resource template, modal or modeless, whose messages go to a virtual
+// OnMessage of the C++ object. The object is bound to its window at
+// WM_INITDIALOG (lParam carries `this`).
+#pragma once
+
+#include <windows.h>
+
+class CDialog {
+ public:
+  explicit CDialog(int templateId) : m_nTemplateId(templateId) {}
+  virtual ~CDialog();
+  CDialog(const CDialog&) = delete;
+  CDialog& operator=(const CDialog&) = delete;
+
+  // Runs the dialog modally (DialogBoxParamA); returns the EndDialog result.
+  INT_PTR DoModal(HWND parent = nullptr);
+  // Creates the dialog modeless (CreateDialogParamA); true when it exists.
+  bool Create(HWND parent);
+  void DestroyWindow();
+
+  HWND GetSafeHwnd() const { return m_hWnd; }
+  HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+  bool IsWindowVisible() const { return m_hWnd != nullptr && ::IsWindowVisible(m_hWnd); }
+  void ShowWindow(int show) const {
+    if (m_hWnd) ::ShowWindow(m_hWnd, show);
+  }
+
+ protected:
+  // Called at WM_INITDIALOG once the object is bound; TRUE lets the system
+  // set the default focus.
+  virtual BOOL OnInitDialog() { return TRUE; }
+  // A dialog procedure's answer: FALSE for "not handled"; a handler that
+  // produces a result sets it with SetMessageResult and returns TRUE.
+  virtual INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Called when the window is gone (WM_NCDESTROY).
+  virtual void OnFinalMessage() {}
+
+  void SetMessageResult(LRESULT result) const { ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result); }
+  void EndDialog(INT_PTR result);
+  bool IsModal() const { return m_bModal; }
+
+  HWND m_hWnd = nullptr;
+  int m_nTemplateId;
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  bool m_bModal = false;
+};
+
+// The module whose resources the windows load (the executable).
+HINSTANCE ResourceModule();

@@ -1,0 +1,5 @@
+#include "report/identity.h"
+
+void ReportIdentity::Load() {}
+
+void ReportIdentity::SendLoggingSetup(int, const char*) const {}

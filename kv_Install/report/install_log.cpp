@@ -1,0 +1,3 @@
+#include "report/install_log.h"
+
+void SendInstallLog(const ReportIdentity&, const char*) {}

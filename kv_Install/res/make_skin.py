@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""Writes the installer's skin pictures: the two top images (688 x 189) and
+the application icon. They are drawn here rather than kept as binaries so the
+repository stays small and the pictures can be changed in one place.
+
+usage: make_skin.py OUTDIR
+"""
+import math
+import os
+import struct
+import sys
+
+W, H = 688, 189
+
+
+def top_image(bpp, hue_shift):
+    """A dark band with a soft diagonal glow, bottom-up rows as BMP wants."""
+    row_bytes = (W * bpp // 8 + 3) & ~3
+    rows = []
+    for y in range(H - 1, -1, -1):
+        row = bytearray()
+        for x in range(W):
+            t = x / W
+            glow = math.exp(-(((x - 0.72 * W) / 220.0) ** 2 + ((y - 60) / 90.0) ** 2))
+            r = int(30 + 25 * t + 60 * glow)
+            g = int(40 + 30 * t + 90 * glow) + hue_shift
+            b = int(70 + 60 * t + 150 * glow)
+            r, g, b = (min(255, max(0, v)) for v in (r, g, b))
+            row += bytes((b, g, r)) if bpp == 24 else bytes((b, g, r, 255))
+        row += b"\0" * (row_bytes - len(row))
+        rows.append(bytes(row))
+    pixels = b"".join(rows)
+    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, bpp, 0, len(pixels), 2835, 2835, 0, 0)
+    head = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
+    return head + info + pixels
+
+
+def icon():
+    """32 x 32, 32 bits per pixel: a blue rounded square with a white K."""
+    n = 32
+    px = []
+    for y in range(n - 1, -1, -1):
+        for x in range(n):
+            inside = 3 <= x <= 28 and 3 <= y <= 28
+            k = (10 <= x <= 13 and 8 <= y <= 23) or (abs((x - 13) - abs(y - 15.5)) < 1.6 and 14 <= x <= 22 and 8 <= y <= 23)
+            if not inside:
+                px.append(b"\0\0\0\0")
+            elif k:
+                px.append(bytes((255, 255, 255, 255)))
+            else:
+                px.append(bytes((253, 125, 65, 255)))
+    xor = b"".join(px)
+    andmask = b"\0" * (4 * n)
+    info = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, len(xor) + len(andmask), 0, 0, 0, 0)
+    image = info + xor + andmask
+    return struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", n, n, 0, 0, 1, 32, len(image), 22) + image
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    for name, data in (("top.bmp", top_image(24, 0)), ("top_progress.bmp", top_image(32, 10)), ("kvsetup.ico", icon())):
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "framework/dialog.h"
+
+// "About kv_Install", reached from the system menu.
+class CAboutDlg : public CDialog {
+ public:
+  CAboutDlg() : CDialog(100) {}
+
+ protected:
+  INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM) override {
+    if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+      EndDialog(LOWORD(wParam));
+      return TRUE;
+    }
+    return FALSE;
+  }
+};

@@ -1,0 +1,202 @@
+#include "ui/main_dlg.h"
+
+#include "core/app.h"
+#include "core/folder_rules.h"
+#include "core/install_step.h"
+#include "core/shell_folders.h"
+#include "framework/handles.h"
+#include "res/resource.h"
+#include "ui/about_dlg.h"
+#include "ui/messages.h"
+#include "ui/page_paint.h"
+
+Ckv_InstallDlg::Ckv_InstallDlg() : CDialog(102) {
+  m_hIcon = ::LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+BOOL Ckv_InstallDlg::OnInitDialog() {
+  m_nCaptionHeight = 43;
+  m_pBtnClose = nullptr;
+
+  // The window takes the top image's width and leaves room for the caption
+  // band and the page controls below the image: 688 by 367 with the shipped one.
+  int topHeight = 0;
+  if (HBITMAP top = LoadTopImage(IDB_TOP, &topHeight)) {
+    BITMAP info = {};
+    ::GetObjectA(top, sizeof info, &info);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, info.bmWidth, info.bmHeight + m_nCaptionHeight + 135,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::DeleteObject(top);
+  }
+
+  char about[256] = {};
+  if (::LoadStringA(ResourceModule(), IDS_ABOUTBOX, about, sizeof about) > 0) {
+    HMENU menu = ::GetSystemMenu(m_hWnd, FALSE);
+    if (menu != nullptr) {
+      ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+      ::AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
+    }
+  }
+  ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+  m_dirPage.Create(m_hWnd);
+  m_progressPage.Create(m_hWnd);
+  m_finishPage.Create(m_hWnd);
+  RECT rc;
+  ::GetClientRect(m_hWnd, &rc);
+  rc.top += m_nCaptionHeight;
+  for (CDialog* page : {static_cast<CDialog*>(&m_dirPage), static_cast<CDialog*>(&m_progressPage),
+                        static_cast<CDialog*>(&m_finishPage)}) {
+    ::MoveWindow(page->GetSafeHwnd(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+  }
+  m_dirPage.ShowWindow(SW_SHOW);
+  m_progressPage.ShowWindow(SW_HIDE);
+  m_finishPage.ShowWindow(SW_HIDE);
+
+  if (m_pBtnClose == nullptr) {
+    RECT client;
+    ::GetClientRect(m_hWnd, &client);
+    const int size = 22;
+    m_pBtnClose = ::CreateWindowExA(0, "BUTTON", "X", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
+                                    client.right - size - 13, (m_nCaptionHeight - size) / 2, size, size, m_hWnd,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BTN_CLOSE)), ResourceModule(),
+                                    nullptr);
+  }
+  ::InvalidateRect(m_hWnd, nullptr, TRUE);
+
+  if (theApp.m_bAdmin) {
+    // Unattended: the default folder, with its trailing separator, and go.
+    theApp.m_strInstallDir = DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles));
+    StartInstallTimers();
+  } else {
+    // Centre on the screen, as a dialog that initialisation did not place.
+    RECT window;
+    ::GetWindowRect(m_hWnd, &window);
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int w = window.right - window.left;
+    const int h = window.bottom - window.top;
+    ::SetWindowPos(m_hWnd, nullptr, work.left + (work.right - work.left - w) / 2,
+                   work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return TRUE;
+}
+
+void Ckv_InstallDlg::StartInstallTimers() {
+  HWND progress = m_progressPage.GetSafeHwnd();
+  ::SetTimer(progress, TIMER_INSTALL, 100, nullptr);
+  ::SetTimer(progress, TIMER_PROGRESS, 1000, nullptr);
+}
+
+void Ckv_InstallDlg::OnStartInstall() {
+  m_dirPage.ShowWindow(SW_HIDE);
+  m_progressPage.ShowWindow(SW_SHOW);
+  StartInstallTimers();
+  m_finishPage.ShowWindow(SW_HIDE);
+}
+
+void Ckv_InstallDlg::OnInstallFinished() {
+  if (theApp.m_bAdmin) {
+    DestroyWindow();
+    return;
+  }
+  m_dirPage.ShowWindow(SW_HIDE);
+  m_progressPage.ShowWindow(SW_HIDE);
+  m_finishPage.ShowOutcome();
+  m_finishPage.ShowWindow(SW_SHOW);
+}
+
+void Ckv_InstallDlg::OnCloseButton() {
+  if (m_progressPage.IsWindowVisible()) {
+    ::MessageBoxA(m_hWnd, "安装进行中，请稍等", "kvsetup", MB_OK);
+    return;
+  }
+  EndDialog(IDOK);
+}
+
+void Ckv_InstallDlg::OnPaint() {
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(m_hWnd, &ps);
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  RECT band = client;
+  band.bottom = m_nCaptionHeight;
+  FillSolid(dc, client, RGB(45, 45, 45));
+  FillSolid(dc, band, RGB(36, 36, 36));
+
+  UniqueGdiObject font(::CreateFontA(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, "微软雅黑"));
+  {
+    ScopedSelect select(dc, font.get());
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, RGB(122, 124, 136));
+    RECT text = band;
+    text.left += 20;
+    ::DrawTextA(dc, "Kelvane", -1, &text, DT_SINGLELINE | DT_VCENTER);
+  }
+  ::EndPaint(m_hWnd, &ps);
+}
+
+INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_SHOW_DIRPAGE:
+      m_dirPage.ShowWindow(SW_SHOW);
+      m_progressPage.ShowWindow(SW_HIDE);
+      m_finishPage.ShowWindow(SW_HIDE);
+      SetMessageResult(0);
+      return TRUE;
+    case WM_START_INSTALL:
+      OnStartInstall();
+      SetMessageResult(0);
+      return TRUE;
+    case WM_INSTALL_FINISHED:
+      OnInstallFinished();
+      return TRUE;
+    case WM_SKINBTN_CLICK:
+      if (lParam == IDC_BTN_CLOSE) OnCloseButton();
+      else EndDialog(IDOK);
+      return TRUE;
+    case WM_COMMAND:
+      // The plain close button reports through WM_COMMAND.
+      if (LOWORD(wParam) == IDC_BTN_CLOSE) {
+        OnCloseButton();
+        return TRUE;
+      }
+      return FALSE;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal(m_hWnd);
+        return TRUE;
+      }
+      return FALSE;
+    case WM_PAINT:
+      OnPaint();
+      return TRUE;
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<INT_PTR>(m_hIcon);
+    case WM_NCHITTEST: {
+      POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      ::ScreenToClient(m_hWnd, &pt);
+      RECT rc;
+      ::GetClientRect(m_hWnd, &rc);
+      rc.bottom = m_nCaptionHeight;
+      if (::PtInRect(&rc, pt)) {
+        SetMessageResult(HTCAPTION);
+        return TRUE;
+      }
+      return FALSE;
+    }
+    case WM_SHOWWINDOW:
+      ::InvalidateRect(m_hWnd, nullptr, TRUE);
+      return FALSE;
+  }
+  return FALSE;
+}
+
+void Ckv_InstallDlg::OnFinalMessage() {
+  // The unattended run's window is the application's main window: when it is
+  // gone, the message loop ends.
+  if (!IsModal()) ::PostQuitMessage(0);
+}

@@ -1,0 +1,126 @@
+#include "ui/sel_dir_dlg.h"
+
+#include <shlobj.h>
+
+#include "core/app.h"
+#include "core/folder_rules.h"
+#include "res/resource.h"
+#include "ui/messages.h"
+#include "ui/page_paint.h"
+#include "core/install_step.h"
+#include "core/shell_folders.h"
+
+namespace {
+
+HWND MakeButton(HWND parent, const char* text, int id, int width, int height) {
+  return ::CreateWindowExA(0, "BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, width, height,
+                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ResourceModule(), nullptr);
+}
+
+void MoveControl(HWND control, int x, int y, int w, int h) {
+  if (control != nullptr) ::MoveWindow(control, x, y, w, h, TRUE);
+}
+
+}  // namespace
+
+CSelDirDlg::~CSelDirDlg() {
+  if (m_hTopImage != nullptr) ::DeleteObject(m_hTopImage);
+}
+
+BOOL CSelDirDlg::OnInitDialog() {
+  ::SetDlgItemTextA(m_hWnd, IDC_EDIT_DIR, DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles)).c_str());
+  m_hTopImage = LoadTopImage(IDB_TOP, &m_nTopImageHeight);
+  if (m_pBtnBrowse == nullptr) m_pBtnBrowse = MakeButton(m_hWnd, "浏览...", IDC_BTN_BROWSE, 88, 35);
+  if (m_pBtnInstall == nullptr) m_pBtnInstall = MakeButton(m_hWnd, "立即安装", IDOK, 100, 35);
+  if (m_pBtnCancel == nullptr) m_pBtnCancel = MakeButton(m_hWnd, "取消", IDCANCEL, 100, 35);
+  ::CheckDlgButton(m_hWnd, IDC_CHECK_RUN, BST_CHECKED);
+  ::CheckDlgButton(m_hWnd, IDC_CHECK_DESKTOP, BST_CHECKED);
+  return TRUE;
+}
+
+void CSelDirDlg::Layout(int cx) {
+  int y = m_nTopImageHeight + 5;
+  if (HWND label = GetDlgItem(IDC_STATIC_DIR)) {
+    MoveControl(label, 30, y, 100, 20);
+    y += 20;
+  }
+  if (HWND edit = GetDlgItem(IDC_EDIT_DIR)) MoveControl(edit, 30, y, cx - 148, 35);
+  if (m_pBtnBrowse != nullptr) {
+    MoveControl(m_pBtnBrowse, cx - 118, y, 88, 35);
+    y += 40;
+  }
+  HWND desktop = GetDlgItem(IDC_CHECK_DESKTOP);
+  HWND run = GetDlgItem(IDC_CHECK_RUN);
+  MoveControl(desktop, 30, y, 120, 20);
+  MoveControl(run, 170, y, 120, 20);
+  if (desktop != nullptr || run != nullptr) y += 30;
+  MoveControl(m_pBtnCancel, cx - 130, y - 15, 100, 35);
+  MoveControl(m_pBtnInstall, cx - 240, y - 15, 100, 35);
+}
+
+void CSelDirDlg::OnBrowse() {
+  char displayName[MAX_PATH] = {};
+  BROWSEINFOA info = {};
+  info.hwndOwner = m_hWnd;
+  info.pszDisplayName = displayName;
+  info.lpszTitle = "请选择目录";
+  info.ulFlags = BIF_NEWDIALOGSTYLE;
+  PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&info);
+  if (item == nullptr) return;
+  char path[MAX_PATH] = {};
+  const BOOL isFolder = ::SHGetPathFromIDListA(item, path);
+  ::CoTaskMemFree(item);
+  // A virtual folder (no file-system path) changes nothing: there is no
+  // folder to install below.
+  if (!isFolder || path[0] == '\0') return;
+  ::SetDlgItemTextA(m_hWnd, IDC_EDIT_DIR, FolderFromBrowser(path).c_str());
+}
+
+void CSelDirDlg::OnInstall() {
+  char text[MAX_PATH] = {};
+  ::GetDlgItemTextA(m_hWnd, IDC_EDIT_DIR, text, sizeof text);
+  theApp.m_strInstallDir = FolderFromEditText(text);
+  theApp.m_bDesktopIcon = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_DESKTOP) == BST_CHECKED ? 1 : 0;
+  theApp.m_bRunAfterInstall = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_RUN) == BST_CHECKED ? 1 : 0;
+  ::SendMessageA(::GetParent(m_hWnd), WM_START_INSTALL, 0, 0);
+}
+
+void CSelDirDlg::OnPaint() {
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(m_hWnd, &ps);
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  FillSolid(dc, client, RGB(255, 255, 255));
+  DrawTopImage(dc, m_hTopImage, client);
+  RECT lower = client;
+  lower.top += m_nTopImageHeight;
+  FillSolid(dc, lower, RGB(45, 45, 45));
+  ::EndPaint(m_hWnd, &ps);
+}
+
+INT_PTR CSelDirDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_SIZE:
+      Layout(LOWORD(lParam));
+      return FALSE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_BTN_BROWSE:
+          OnBrowse();
+          return TRUE;
+        case IDOK:
+          OnInstall();
+          return TRUE;
+        case IDCANCEL:
+          ::PostQuitMessage(0);
+          return TRUE;
+      }
+      return FALSE;
+    case WM_PAINT:
+      OnPaint();
+      return TRUE;
+    case WM_CTLCOLORSTATIC:
+      return StaticTextColours(reinterpret_cast<HDC>(wParam));
+  }
+  return FALSE;
+}

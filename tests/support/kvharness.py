@@ -1,0 +1,184 @@
+"""End-to-end harness: the real kvsetup.exe in a private Wine prefix.
+
+Each WineSession copies the test run's pristine template prefix, starts its own
+virtual display, and runs Windows programs there with code page 936 and TZ=UTC.
+The test then inspects the prefix from Linux: files under drive_c, registry
+values through `wine reg query`, and windows through xdotool.
+"""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+BUILD = os.environ.get("KV_BUILD", os.path.join(ROOT, "build", "windows"))
+TEMPLATE = os.environ.get("KV_TEMPLATE_PREFIX", os.path.join(BUILD, "wine", "template"))
+KVSETUP = os.path.join(BUILD, "kvsetup.exe")
+KVZIP = os.path.join(BUILD, "kvzip.exe")
+
+INSTALL_DIR = r"C:\Program Files\Kelvane"
+DOWNLOADS = r"C:\users\admin\Downloads"
+
+# Where the reports go in tests. The installed config.ini of the sample
+# payload names this log port; the update host comes from .\config.ini.
+LOG_PORT = 16666
+
+
+def gbk(text):
+    return text.encode("gbk")
+
+
+class Display:
+    """A private Xvfb server for one session."""
+
+    def __init__(self):
+        r, w = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        with os.fdopen(r) as f:
+            self.name = ":" + f.readline().strip()
+
+    def close(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(5)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+
+
+class WineSession:
+    """A fresh prefix and display; use as a context manager."""
+
+    def __init__(self, template=TEMPLATE):
+        if not os.path.isfile(os.path.join(template, "system.reg")):
+            raise unittest.SkipTest("no template prefix at %s (run through ctest)" % template)
+        self.tmp = tempfile.mkdtemp(prefix="kv-e2e-")
+        self.prefix = os.path.join(self.tmp, "pfx")
+        subprocess.run(["cp", "-a", template, self.prefix], check=True)
+        self.display = Display()
+        self.env = dict(os.environ)
+        self.env.update({
+            "WINEPREFIX": self.prefix,
+            "WINEARCH": "win32",
+            "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "LC_ALL": "zh_CN.UTF-8",
+            "TZ": "UTC",
+            "DISPLAY": self.display.name,
+        })
+        self.procs = []
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        for p in self.procs:
+            if p.poll() is None:
+                p.kill()
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.display.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # --- paths -------------------------------------------------------------
+    @property
+    def drive_c(self):
+        return os.path.join(self.prefix, "drive_c")
+
+    def unix(self, win_path):
+        """Linux path of a C:\\ path (separators \\ or /, GBK text allowed)."""
+        assert win_path[:2].upper() == "C:", win_path
+        rest = win_path[2:].replace("\\", "/").lstrip("/")
+        return os.path.join(self.drive_c, rest)
+
+    def find_case_insensitive(self, win_path):
+        """Linux path of a C:\\ path, matching each component without case."""
+        cur = self.drive_c
+        for part in [p for p in win_path[2:].replace("\\", "/").split("/") if p]:
+            names = os.listdir(cur) if os.path.isdir(cur) else []
+            match = [n for n in names if n.lower() == part.lower()]
+            cur = os.path.join(cur, match[0] if match else part)
+        return cur
+
+    def prepare_folder(self, win_path, config=None):
+        """Makes a folder with kvsetup.exe (and .\\config.ini text when given)."""
+        folder = self.unix(win_path)
+        os.makedirs(folder, exist_ok=True)
+        shutil.copy(KVSETUP, os.path.join(folder, "kvsetup.exe"))
+        if config is not None:
+            with open(os.path.join(folder, "config.ini"), "wb") as f:
+                f.write(config.encode("gbk") if isinstance(config, str) else config)
+        return folder
+
+    # --- programs ----------------------------------------------------------
+    def start(self, exe, args=(), cwd=None):
+        """Starts a Windows program (Linux path) with cwd a Linux folder."""
+        p = subprocess.Popen(["wine", exe, *args], cwd=cwd or self.drive_c, env=self.env,
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.procs.append(p)
+        return p
+
+    def run(self, exe, args=(), cwd=None, timeout=60):
+        p = self.start(exe, args, cwd)
+        out, err = p.communicate(timeout=timeout)
+        return p.returncode, out, err
+
+    def start_installer(self, args=(), folder=DOWNLOADS, config=None):
+        """Starts kvsetup.exe from folder, with .\\config.ini when given."""
+        cwd = self.prepare_folder(folder, config)
+        return self.start(os.path.join(cwd, "kvsetup.exe"), args, cwd)
+
+    def wine(self, *args, timeout=60):
+        """Runs a Wine built-in command (reg, cmd, ...) and returns its output."""
+        r = subprocess.run(["wine", *args], env=self.env, capture_output=True, timeout=timeout)
+        return r.returncode, r.stdout, r.stderr
+
+    def reg_query(self, key, value):
+        """(type, data as GBK-decoded text) of a registry value, or None."""
+        rc, out, _ = self.wine("reg", "query", key, "/v", value)
+        if rc != 0:
+            return None
+        for line in out.decode("gbk", "replace").splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) >= 2 and parts[0] == value and parts[1].startswith("REG_"):
+                return parts[1], parts[2] if len(parts) > 2 else ""
+        return None
+
+    # --- windows -----------------------------------------------------------
+    def xdotool(self, *args):
+        r = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True)
+        return r.stdout.split() if r.returncode == 0 else []
+
+    def visible_windows(self, cls="kvsetup.exe"):
+        return self.xdotool("search", "--onlyvisible", "--class", cls)
+
+    def wait_for(self, predicate, timeout=30, interval=0.2):
+        end = time.time() + timeout
+        while time.time() < end:
+            value = predicate()
+            if value:
+                return value
+            time.sleep(interval)
+        return None
+
+    def window_geometry(self, wid):
+        out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", wid], env=self.env,
+                             capture_output=True, text=True).stdout
+        return dict(line.split("=", 1) for line in out.split() if "=" in line)
+
+    def click(self, wid, x, y):
+        """Clicks at (x, y) in the window's client coordinates."""
+        subprocess.run(["xdotool", "mousemove", "--window", wid, str(x), str(y), "click", "1"], env=self.env)
+
+    def key(self, wid, *keys):
+        subprocess.run(["xdotool", "key", "--window", wid, *keys], env=self.env)
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", path], env=self.env)
