@@ -79,6 +79,14 @@ int32_t ZipReadEntry(ZipHandle* handle, void* buffer, uint32_t capacity, bool* e
 // delivered disagrees with the directory record, else ZST_OK.
 int32_t ZipCloseEntry(ZipHandle* handle);
 
+// What extraction needs of the handle: the folder relative targets are
+// resolved against (the current folder at open time, ending in a separator),
+// and the 16,384-byte output buffer, allocated on first use and kept until
+// ZipClose (null when it cannot be allocated).
+constexpr uint32_t kZipBufferSize = 16384;
+const char* ZipBaseFolder(ZipHandle* handle);
+uint8_t* ZipOutputBuffer(ZipHandle* handle);
+
 // Reads entry index whole through the stream into nothing and checks it:
 // ZRES_OK, ZRES_BAD_DATA, ZRES_DECOMPRESS_FAILED, ZRES_BAD_PASSWORD, or the
 // get's result. Folder entries are OK when they hold no data.
