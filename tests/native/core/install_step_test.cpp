@@ -1,0 +1,220 @@
+// The install step's order and outcome, with actions that record each call,
+// and the progress tick's completion rule over a bar that wraps like the
+// progress control.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/install_step.h"
+#include "core/progress_tick.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+
+class RecordingActions : public InstallActions {
+ public:
+  std::vector<std::string> calls;
+  uint32_t updaterId = 0;
+  uint32_t clientId = 0;
+  bool answerOk = true;
+  PayloadResult payload{true, 5, 0};
+  std::string userNumberText;
+  std::string downloadSource = "kvpc012";
+
+  uint32_t FindProcessByExeName(const char* exeName) override {
+    calls.push_back(std::string("find ") + exeName);
+    return std::string(exeName) == kUpdaterExe ? updaterId : clientId;
+  }
+  bool AskToEndRunningClient() override {
+    calls.push_back("ask");
+    return answerOk;
+  }
+  void EndProcess(uint32_t id) override { calls.push_back("end " + std::to_string(id)); }
+  void EndInstaller(int status) override { calls.push_back("exit " + std::to_string(status)); }
+  PayloadResult UnpackPayload(const std::string& dir) override {
+    calls.push_back("unpack " + dir);
+    return payload;
+  }
+  void WriteUninstallValue(const char* name, const char* data) override {
+    calls.push_back(std::string("value ") + name + "=" + data);
+  }
+  void SendInstallLog(const std::string& dir) override { calls.push_back("log " + dir); }
+  void CreateShellLinks(const std::string& dir) override { calls.push_back("links " + dir); }
+  void SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) override {
+    calls.push_back("save " + std::to_string(csidl) + " " + fileName + " " + std::to_string(which) + " " +
+                    std::to_string(inSubfolder));
+  }
+  void ReadUserNumberText(char* buffer) override {
+    calls.push_back("kcno");
+    userNumberText.copy(buffer, 511);
+  }
+  void ReadDownloadSource(char* buffer) override {
+    calls.push_back("source");
+    downloadSource.copy(buffer, 511);
+  }
+  void SendLoggingSetup(int userNumber, const char* source) override {
+    calls.push_back("setup " + std::to_string(userNumber) + " " + source);
+  }
+};
+
+class InstallStepTest : public ::testing::Test {
+ protected:
+  InstallStepTest() {
+    state.m_strInstallDir = "D:\\Apps\\Kelvane";
+    state.m_bDesktopIcon = 1;
+  }
+  InstallState state;
+  RecordingActions actions;
+};
+
+TEST_F(InstallStepTest, RunsEveryActionInItsOrder) {
+  EXPECT_TRUE(RunInstallStep(state, actions));
+  EXPECT_THAT(actions.calls,
+              ElementsAre("find kvUpdate.exe", "find kvClient.exe", "unpack D:\\Apps\\Kelvane",
+                          "value DisplayName=Kelvane", "value Publisher=Brevanta",
+                          "value UninstallString=D:\\Apps\\Kelvane\\kv_Uninstall.exe",
+                          "value DisplayIcon=D:\\Apps\\Kelvane\\kv_Uninstall.exe", "log D:\\Apps\\Kelvane",
+                          "links D:\\Apps\\Kelvane", "save 2 Kelvane.lnk 0 1", "save 2 卸载.lnk 1 1", "kcno",
+                          "save 16 Kelvane.lnk 0 0", "source", "setup 0 kvpc012"));
+  EXPECT_EQ(state.m_outcome, InstallOutcome::Installed);
+  EXPECT_EQ(InstallExitStatus(state.m_outcome), 0);
+}
+
+TEST_F(InstallStepTest, UnattendedFolderDoublesTheSeparatorOfTheUninstallString) {
+  state.m_strInstallDir = "C:\\Program Files\\Kelvane\\";
+  RunInstallStep(state, actions);
+  EXPECT_THAT(actions.calls, ::testing::Contains("value UninstallString=C:\\Program Files\\Kelvane\\\\kv_Uninstall.exe"));
+  EXPECT_THAT(actions.calls, ::testing::Contains("value DisplayIcon=C:\\Program Files\\Kelvane\\\\kv_Uninstall.exe"));
+}
+
+TEST_F(InstallStepTest, NoDesktopShortcutWithoutTheFlag) {
+  state.m_bDesktopIcon = 0;
+  RunInstallStep(state, actions);
+  for (const auto& call : actions.calls) EXPECT_NE(call.rfind("save 16", 0), 0u) << call;
+}
+
+TEST_F(InstallStepTest, UserNumberAndDownloadSourceReachTheSetupReport) {
+  const struct {
+    const char* kcno;
+    const char* report;
+  } cases[] = {{"0", "setup 0 a b&c"}, {"", "setup 0 a b&c"}, {"345", "setup 345 a b&c"},
+               {"12ab", "setup 12 a b&c"}, {" -7", "setup -7 a b&c"}};
+  for (const auto& c : cases) {
+    RecordingActions a;
+    a.userNumberText = c.kcno;
+    a.downloadSource = "a b&c";
+    RunInstallStep(state, a);
+    EXPECT_EQ(a.calls.back(), c.report) << c.kcno;
+  }
+}
+
+TEST_F(InstallStepTest, RunningClientIsEndedAfterConsent) {
+  actions.clientId = 42;
+  EXPECT_TRUE(RunInstallStep(state, actions));
+  ASSERT_GE(actions.calls.size(), 5u);
+  EXPECT_THAT(std::vector<std::string>(actions.calls.begin(), actions.calls.begin() + 5),
+              ElementsAre("find kvUpdate.exe", "find kvClient.exe", "ask", "end 42", "unpack D:\\Apps\\Kelvane"));
+
+  RecordingActions both;
+  both.updaterId = 7;
+  both.clientId = 8;
+  RunInstallStep(state, both);
+  EXPECT_THAT(std::vector<std::string>(both.calls.begin() + 2, both.calls.begin() + 5),
+              ElementsAre("ask", "end 7", "end 8"));
+}
+
+TEST_F(InstallStepTest, RefusalEndsTheInstallerBeforeAnythingIsWritten) {
+  actions.updaterId = 9;
+  actions.answerOk = false;
+  EXPECT_FALSE(RunInstallStep(state, actions));
+  EXPECT_THAT(actions.calls, ElementsAre("find kvUpdate.exe", "find kvClient.exe", "ask", "exit 1"));
+  EXPECT_EQ(state.m_outcome, InstallOutcome::Refused);
+}
+
+TEST_F(InstallStepTest, PayloadFailureIsTheOutcomeButTheRestStillRuns) {
+  const PayloadResult failures[] = {{false, 0, 0}, {true, 97, 1}};
+  for (const auto& payload : failures) {
+    RecordingActions a;
+    a.payload = payload;
+    InstallState s = state;
+    EXPECT_TRUE(RunInstallStep(s, a));
+    EXPECT_EQ(s.m_outcome, InstallOutcome::PayloadFailed);
+    EXPECT_EQ(InstallExitStatus(s.m_outcome), 2);
+    EXPECT_EQ(a.calls.size(), 15u);  // values, log, shortcuts and the report follow all the same
+  }
+}
+
+TEST(InstallExitStatus, EachOutcomeHasItsStatus) {
+  EXPECT_EQ(InstallExitStatus(InstallOutcome::NotRun), 0);
+  EXPECT_EQ(InstallExitStatus(InstallOutcome::Installed), 0);
+  EXPECT_EQ(InstallExitStatus(InstallOutcome::Refused), 1);
+  EXPECT_EQ(InstallExitStatus(InstallOutcome::PayloadFailed), 2);
+}
+
+// A bar that wraps past its maximum like the progress control: the overflow
+// starts over from the minimum.
+class WrappingBar : public ProgressBar {
+ public:
+  void StepIt() override {
+    pos += kProgressStep;
+    if (pos > kProgressMax) pos = kProgressMin + (pos - kProgressMin) % (kProgressMax - kProgressMin);
+  }
+  int GetPos() const override { return pos; }
+  int pos = 0;
+};
+
+// Ticks until an action other than None; returns the 1-based tick number.
+int TicksUntilAction(WrappingBar& bar, int doneFromTick, int runAfter, bool ok, TickAction* action) {
+  for (int tick = 1; tick <= 40; ++tick) {
+    *action = ProgressTick(bar, tick >= doneFromTick ? 1 : 0, runAfter, ok);
+    if (*action != TickAction::None) return tick;
+  }
+  return 0;
+}
+
+TEST(ProgressTick, CompletesAtTheFirstTickAtExactly100WithTheStepDone) {
+  const struct {
+    int doneFromTick;  // the tick at which the step is first seen finished
+    int runAfter;
+    bool ok;
+    int tick;
+    TickAction action;
+  } cases[] = {
+      {1, 1, true, 4, TickAction::StartUpdater},  // fast step: the fourth tick, 4 s
+      {1, 0, true, 4, TickAction::ShowFinish},
+      {4, 1, true, 4, TickAction::StartUpdater},  // done just in time
+      {5, 1, true, 8, TickAction::StartUpdater},  // bar wrapped past 100: next time round
+      {5, 0, true, 8, TickAction::ShowFinish},
+      {9, 0, true, 12, TickAction::ShowFinish},
+      {1, 1, false, 4, TickAction::ShowFinish},  // a failed install never starts the updater
+  };
+  for (const auto& c : cases) {
+    WrappingBar bar;
+    TickAction action = TickAction::None;
+    EXPECT_EQ(TicksUntilAction(bar, c.doneFromTick, c.runAfter, c.ok, &action), c.tick) << c.doneFromTick;
+    EXPECT_EQ(action, c.action) << c.doneFromTick;
+    EXPECT_EQ(bar.pos, 100);
+  }
+}
+
+TEST(ProgressTick, NeverCompletesAwayFrom100) {
+  for (int pos = -10; pos <= 130; ++pos) {
+    if (pos == 100) continue;
+    EXPECT_EQ(DecideTick(pos, 1, 1, true), TickAction::None) << pos;
+  }
+  EXPECT_EQ(DecideTick(100, 0, 1, true), TickAction::None);
+}
+
+TEST(ProgressTick, FinishRepeatsEachTimeTheBarComesRoundAgain) {
+  WrappingBar bar;
+  std::vector<int> finishes;
+  for (int tick = 1; tick <= 12; ++tick) {
+    if (ProgressTick(bar, 1, 0, true) == TickAction::ShowFinish) finishes.push_back(tick);
+  }
+  EXPECT_THAT(finishes, ElementsAre(4, 8, 12));
+}
+
+}  // namespace
