@@ -1,5 +1,47 @@
 #include "report/identity.h"
 
-void ReportIdentity::Load() {}
+#include <windows.h>
 
-void ReportIdentity::SendLoggingSetup(int, const char*) const {}
+#include <cstring>
+#include <string>
+
+#include "report/http_get.h"
+#include "report/machine_address.h"
+#include "report/setup_url.h"
+
+#ifndef KV_DEFAULT_UPDATE_HOST
+#error "KV_DEFAULT_UPDATE_HOST names the built-in update host (set by the build)"
+#endif
+
+namespace {
+const char kLocalConfig[] = ".\\config.ini";  // beside the installer, in the current directory
+}  // namespace
+
+void ReportIdentity::Load() {
+  ::GetPrivateProfileStringA("update", "updatehost", KV_DEFAULT_UPDATE_HOST, updateHost, sizeof updateHost,
+                             kLocalConfig);
+  ::GetPrivateProfileStringA("arp", "context_path", "", contextPath, sizeof contextPath, kLocalConfig);
+  // One "/" after a non-empty path, even if it already ends in one. A path
+  // that fills the buffer gets none; its URL would be too long to send anyway.
+  const size_t pathLength = std::strlen(contextPath);
+  if (pathLength != 0 && pathLength + 1 < sizeof contextPath) {
+    contextPath[pathLength] = '/';
+    contextPath[pathLength + 1] = '\0';
+  }
+  LookupMachineAddress(clientIdentity, deviceIp);
+  clientType = 4;
+}
+
+void ReportIdentity::SendLoggingSetup(int userNumber, const char* downloadSource) const {
+  char url[kSetupUrlSize] = {};
+  const SetupUrlValues values = {updateHost, contextPath, clientIdentity, clientType,
+                                 deviceIp,   userNumber,  downloadSource};
+  if (!BuildSetupUrl(values, url)) return;  // settings too long for a URL: no report rather than a wrong one
+
+  int errorCode = 0;
+  std::string response;
+  if (HttpGet(url, errorCode, response)) return;
+  // One more try; its outcome, like the response, is not used.
+  response.clear();
+  (void)HttpGet(url, errorCode, response);
+}

@@ -1,3 +1,69 @@
 #include "report/install_log.h"
 
-void SendInstallLog(const ReportIdentity&, const char*) {}
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdio>
+
+#include "framework/handles.h"
+#include "report/install_log_message.h"
+
+#ifndef KV_DEFAULT_LOG_SERVER
+#error "KV_DEFAULT_LOG_SERVER names the built-in log server (set by the build)"
+#endif
+
+namespace {
+
+constexpr int kDefaultLogPort = 6666;
+constexpr size_t kPathSize = 512;
+
+// installDir\name into path; false when it does not fit.
+bool JoinPath(char (&path)[kPathSize], const char* installDir, const char* name) {
+  const int length = std::snprintf(path, sizeof path, "%s\\%s", installDir, name);
+  return length >= 0 && static_cast<size_t>(length) < sizeof path;
+}
+
+// The first 32 bytes of version.data; zeros where the file is missing or short.
+void ReadVersion(const char* installDir, uint8_t (&version)[kLogFieldSize]) {
+  char path[kPathSize];
+  if (!JoinPath(path, installDir, "version.data")) return;
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return;
+  (void)std::fread(version, sizeof version, 1, file);  // a short file leaves the rest zero
+  std::fclose(file);
+}
+
+}  // namespace
+
+void SendInstallLog(const ReportIdentity& identity, const char* installDir) {
+  // A folder too long for the path leaves the settings at their defaults,
+  // as a missing config.ini would.
+  UINT port = kDefaultLogPort;
+  char server[32] = {};
+  char configPath[kPathSize];
+  if (JoinPath(configPath, installDir, "config.ini")) {
+    port = ::GetPrivateProfileIntA("log", "port", kDefaultLogPort, configPath);
+    ::GetPrivateProfileStringA("log", "ip", KV_DEFAULT_LOG_SERVER, server, sizeof server, configPath);
+  } else {
+    std::snprintf(server, sizeof server, "%s", KV_DEFAULT_LOG_SERVER);
+  }
+
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = ::htons(static_cast<u_short>(port));  // a port above 65535 keeps its low 16 bits
+  address.sin_addr.s_addr = ::inet_addr(server);
+  if (address.sin_addr.s_addr == INADDR_NONE) return;  // not a dotted IPv4 address: nowhere to send
+
+  UniqueSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  if (!socket) return;
+  if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return;
+
+  uint8_t version[kLogFieldSize] = {};
+  ReadVersion(installDir, version);
+  const PackBytes message = BuildInstallLogMessage(version, identity.deviceIp, identity.clientIdentity);
+  // Header, then body; the log server sends nothing back and a short send is
+  // not continued.
+  const char* bytes = reinterpret_cast<const char*>(message.data());
+  (void)::send(socket.get(), bytes, kLogHeaderSize, 0);
+  (void)::send(socket.get(), bytes + kLogHeaderSize, static_cast<int>(message.size()) - kLogHeaderSize, 0);
+}
