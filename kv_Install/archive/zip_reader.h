@@ -55,6 +55,10 @@ uint32_t ZipGetEntry(ZipHandle* handle, int32_t index, ZipEntryInfo* info);
 // Windows only.
 uint32_t ZipExtractEntry(ZipHandle* handle, int32_t index, const char* target);
 
+// Keys the traditional PKWARE decryption of encrypted entries for streams
+// opened from now on; null clears it. The installer never sets one.
+void ZipSetPassword(ZipHandle* handle, const char* password);
+
 // Frees the handle and everything it owns (not the archive memory).
 uint32_t ZipClose(ZipHandle* handle);
 
