@@ -1,0 +1,96 @@
+// A one-thread loopback server for the report tests: accepts connections on
+// 127.0.0.1 one after another, records what each one sent and answers from a
+// script. HTTP mode reads up to the blank line after the headers; raw mode
+// reads until the peer closes.
+#pragma once
+
+#include <winsock2.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class LoopbackServer {
+ public:
+  enum Mode { kHttp, kRaw };
+
+  // Answers the n-th connection with answers[n] (the last one repeats).
+  LoopbackServer(Mode mode, std::vector<std::string> answers) : mode_(mode), answers_(std::move(answers)) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener_, 8);
+    int size = sizeof address;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ::ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+
+  ~LoopbackServer() {
+    ::closesocket(listener_);  // ends the accept loop
+    thread_.join();
+  }
+
+  int port() const { return port_; }
+
+  // What the connections sent so far, once at least `count` have ended or
+  // the wait is over.
+  std::vector<std::string> WaitFor(size_t count, int milliseconds = 5000) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return received_.size() >= count; });
+    return received_;
+  }
+
+  // What has been received so far, without waiting.
+  std::vector<std::string> Received() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+  }
+
+ private:
+  void Serve() {
+    for (size_t n = 0;; ++n) {
+      SOCKET peer = ::accept(listener_, nullptr, nullptr);
+      if (peer == INVALID_SOCKET) return;
+      std::string data;
+      char chunk[4096];
+      for (;;) {
+        if (mode_ == kHttp && data.find("\r\n\r\n") != std::string::npos) break;
+        const int got = ::recv(peer, chunk, sizeof chunk, 0);
+        if (got <= 0) break;
+        data.append(chunk, static_cast<size_t>(got));
+      }
+      if (!answers_.empty()) {
+        const std::string& answer = answers_[n < answers_.size() ? n : answers_.size() - 1];
+        ::send(peer, answer.data(), static_cast<int>(answer.size()), 0);
+      }
+      ::shutdown(peer, SD_SEND);
+      ::closesocket(peer);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        received_.push_back(data);
+      }
+      changed_.notify_all();
+    }
+  }
+
+  Mode mode_;
+  std::vector<std::string> answers_;
+  SOCKET listener_ = INVALID_SOCKET;
+  int port_ = 0;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> received_;
+};
+
+// An HTTP/1.1 answer with this status and body, closing the connection.
+inline std::string HttpAnswer(int status, const std::string& body) {
+  return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n\r\n" + body;
+}
