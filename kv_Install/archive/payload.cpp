@@ -1,7 +1,75 @@
 #include "archive/payload.h"
 
-PayloadResult UnpackPayload(const char*) {
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "archive/zip_reader.h"
+#include "core/mbcs.h"
+
+namespace {
+
+constexpr int kPayloadResourceId = 146;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// True when name stays below the folder it is joined to: not absolute and
+// no ".." component. The reader already strips these; an archive made to slip
+// past its cleaning must still not write outside the install folder.
+bool StaysInsideFolder(const char* name) {
+  if (IsSeparator(name[0]) || (name[0] != '\0' && name[1] == ':')) return false;
+  const char* component = name;
+  for (const char* p = name;; p = MbcsNext(p)) {
+    if (*p == '\0' || IsSeparator(*p)) {
+      if (p - component == 2 && component[0] == '.' && component[1] == '.') return false;
+      if (*p == '\0') return true;
+      component = p + 1;
+    }
+  }
+}
+
+uint32_t UnpackEntry(ZipHandle* handle, int32_t index, const char* folder, ZipEntryInfo* info) {
+  uint32_t result = ZipGetEntry(handle, index, info);
+  if (result != ZRES_OK) return result;
+  if (!StaysInsideFolder(info->name)) return ZRES_CANNOT_OPEN;
+  char target[MAX_PATH];
+  const int n = std::snprintf(target, sizeof target, "%s\\%s", folder, info->name);
+  if (n < 0 || static_cast<size_t>(n) >= sizeof target) return ZRES_CANNOT_OPEN;
+  return ZipExtractEntry(handle, index, target);
+}
+
+}  // namespace
+
+PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailureFn onFailure, void* context) {
   PayloadResult result;
+  ZipEntryInfo info;
+  std::memset(&info, 0, sizeof info);
+  if (handle == nullptr || ZipGetEntry(handle, -1, &info) != ZRES_OK) return result;
   result.opened = true;
+  result.entryCount = info.index;
+  for (int32_t index = 0; index < result.entryCount; ++index) {
+    std::memset(&info, 0, sizeof info);
+    const uint32_t code = UnpackEntry(handle, index, folder, &info);
+    if (code == ZRES_OK) continue;
+    ++result.failedCount;
+    if (onFailure != nullptr) onFailure(index, info.name, code, context);
+  }
+  return result;
+}
+
+PayloadResult UnpackPayload(const char* installDir) {
+  // The archive is read in place from the module's resource memory, which
+  // stays mapped for the life of the process.
+  HMODULE module = ::GetModuleHandleA(nullptr);
+  HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId), "ZIP");
+  HGLOBAL loaded = resource != nullptr ? ::LoadResource(module, resource) : nullptr;
+  const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+  const DWORD size = resource != nullptr ? ::SizeofResource(module, resource) : 0;
+
+  ZipHandle* handle = data != nullptr ? ZipOpenMemory(data, size) : nullptr;
+  if (handle == nullptr) return PayloadResult{};
+  const PayloadResult result = UnpackArchive(handle, installDir);
+  (void)ZipClose(handle);  // always ZRES_OK
   return result;
 }

@@ -1,8 +1,22 @@
 // The client's files, carried as resource "ZIP" 146 of the installer itself.
 #pragma once
 
+#include <cstdint>
+
 #include "archive/payload_result.h"
+
+struct ZipHandle;
 
 // Unpacks every entry of the embedded archive into installDir, in directory
 // order; an entry that fails does not stop the others.
 PayloadResult UnpackPayload(const char* installDir);
+
+// Called for each entry that could not be read or written: its index, its
+// cleaned name (empty when the get failed) and the result code.
+using UnpackFailureFn = void (*)(int32_t index, const char* name, uint32_t result, void* context);
+
+// The installer's unpacking loop over an open archive: each entry goes to
+// folder + "\" + its cleaned name. Shared with kvzip's extract command so
+// that the tool writes exactly what the installer would.
+PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailureFn onFailure = nullptr,
+                            void* context = nullptr);

@@ -1,0 +1,315 @@
+// Extraction of entries to disk, and the unpacking loop over a whole archive,
+// against real files under Wine: folders, attributes, times, refusals.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "archive/payload.h"
+#include "archive/zip_reader.h"
+#include "zip_builder.h"
+
+namespace {
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool IsFolder(const std::string& path) {
+  const DWORD a = ::GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadAll(const std::string& path) {
+  std::string data;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return "<missing>";
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.append(buffer, n);
+  std::fclose(f);
+  return data;
+}
+
+uint64_t WriteTimeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+uint64_t ToU64(const ZipFileTime& t) { return static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime; }
+
+// Names directly inside folder (no "." or "..").
+std::vector<std::string> Children(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE h = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (::FindNextFileA(h, &found));
+  ::FindClose(h);
+  return names;
+}
+
+void RemoveTree(const std::string& path) {
+  for (const std::string& name : Children(path)) {
+    const std::string child = path + "\\" + name;
+    ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (IsFolder(child)) {
+      RemoveTree(child);
+    } else {
+      ::DeleteFileA(child.c_str());
+    }
+  }
+  ::RemoveDirectoryA(path.c_str());
+}
+
+// Whether this Wine can create a file with a double-byte GBK name at all: it
+// maps names to the Linux locale's charset and fails without a CJK locale.
+bool CanNameFilesInGbk(const std::string& folder) {
+  const std::string probe = folder + "\\\xB1\xED.probe";  // one plain GBK character
+  HANDLE h = ::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(h);
+  ::DeleteFileA(probe.c_str());
+  return true;
+}
+
+// Whether opening a read-only file for writing fails here, as on Windows.
+// Wine leaves the check to Linux permissions, which do not stop root.
+bool ReadOnlyIsEnforced(const std::string& folder) {
+  const std::string probe = folder + "\\readonly.probe";
+  HANDLE h = ::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(h);
+  h = ::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const bool enforced = h == INVALID_HANDLE_VALUE;
+  if (!enforced) ::CloseHandle(h);
+  ::SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileA(probe.c_str());
+  return enforced;
+}
+
+// Each test gets a fresh folder below the temp folder and opens its archive
+// with that folder as the current one, so relative targets land in it.
+class ExtractTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));
+    char name[64];
+    static int counter = 0;
+    std::snprintf(name, sizeof name, "kvx%lu_%d", ::GetCurrentProcessId(), counter++);
+    root_ = std::string(temp) + name;
+    ASSERT_TRUE(::CreateDirectoryA(root_.c_str(), nullptr));
+    ::GetCurrentDirectoryA(MAX_PATH, previous_);
+    ASSERT_TRUE(::SetCurrentDirectoryA(root_.c_str()));
+  }
+  void TearDown() override {
+    if (handle_ != nullptr) ZipClose(handle_);
+    ::SetCurrentDirectoryA(previous_);
+    RemoveTree(root_);
+  }
+
+  void Open(const std::vector<TestEntry>& entries) {
+    archive_ = BuildZip(entries);
+    handle_ = ZipOpenMemory(archive_.data(), static_cast<uint32_t>(archive_.size()));
+    ASSERT_NE(nullptr, handle_);
+  }
+  uint32_t Extract(int32_t index, const std::string& target) {
+    return ZipExtractEntry(handle_, index, target.c_str());
+  }
+  ZipEntryInfo Info(int32_t index) {
+    ZipEntryInfo info{};
+    EXPECT_EQ(ZRES_OK, ZipGetEntry(handle_, index, &info));
+    return info;
+  }
+  std::string Path(const std::string& relative) const { return root_ + "\\" + relative; }
+
+  std::string root_;
+  char previous_[MAX_PATH] = "";
+  std::string archive_;
+  ZipHandle* handle_ = nullptr;
+};
+
+TEST_F(ExtractTest, FolderEntriesCreateTheirChainAndNoFile) {
+  Open({FolderEntry("pic/"), FolderEntry("dir/sub/")});
+  // Absolute target with mixed separators: every folder of the chain.
+  EXPECT_EQ(ZRES_OK, Extract(1, Path("dir\\sub/")));
+  EXPECT_TRUE(IsFolder(Path("dir")));
+  EXPECT_TRUE(IsFolder(Path("dir\\sub")));
+  EXPECT_EQ(std::vector<std::string>{}, Children(Path("dir\\sub")));
+  // Relative target: below the base folder (the current folder at open).
+  EXPECT_EQ(ZRES_OK, Extract(0, "pic/"));
+  EXPECT_TRUE(IsFolder(Path("pic")));
+  // Extracting an existing folder again is fine.
+  EXPECT_EQ(ZRES_OK, Extract(0, "pic/"));
+}
+
+TEST_F(ExtractTest, FileTargetsRelativeAbsoluteAndRootRelative) {
+  Open({FileEntry("a.txt", "alpha"), FileEntry("b.txt", "beta"), FileEntry("c.txt", "gamma")});
+  // No separator: base folder + target.
+  EXPECT_EQ(ZRES_OK, Extract(0, "plain.txt"));
+  EXPECT_EQ("alpha", ReadAll(Path("plain.txt")));
+  // Relative with folders: the chain is made below the base folder.
+  EXPECT_EQ(ZRES_OK, Extract(1, "x/y\\z.txt"));
+  EXPECT_EQ("beta", ReadAll(Path("x\\y\\z.txt")));
+  // Beginning with '\': used unchanged, without the base folder.
+  ASSERT_EQ(':', root_[1]);
+  EXPECT_EQ(ZRES_OK, Extract(2, root_.substr(2) + "\\rooted/r.txt"));
+  EXPECT_EQ("gamma", ReadAll(Path("rooted\\r.txt")));
+}
+
+TEST_F(ExtractTest, FileTakesTheEntrysAttributesAndTimes) {
+  TestEntry entry = FileEntry("f.txt", "new contents");
+  entry.dosDate = (41 << 9) | (6 << 5) | 15;   // 2021-06-15
+  entry.dosTime = (10 << 11) | (20 << 5) | 15;  // 10:20:30
+  Open({entry, FileEntry("ro.txt", "read-only", 0x21), FileEntry("empty.txt", "")});
+  const std::string target = Path("f.txt");
+  {
+    FILE* f = std::fopen(target.c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    std::fputs("old contents that are longer", f);
+    std::fclose(f);
+  }
+  // Replaces the existing file: new data, the entry's write time, which is
+  // 2021-06-15 10:20:30 read as local time (UTC here).
+  EXPECT_EQ(ZRES_OK, Extract(0, target));
+  EXPECT_EQ("new contents", ReadAll(target));
+  EXPECT_EQ(ToU64(Info(0).writeTime), WriteTimeOf(target));
+  EXPECT_EQ(132682260300000000ull, WriteTimeOf(target));
+
+  // Attributes 0x21 give a read-only file.
+  EXPECT_EQ(ZRES_OK, Extract(1, Path("ro.txt")));
+  EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
+            ::GetFileAttributesA(Path("ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+
+  // An empty file: 0 bytes, times set, OK.
+  EXPECT_EQ(ZRES_OK, Extract(2, Path("empty.txt")));
+  EXPECT_EQ("", ReadAll(Path("empty.txt")));
+  EXPECT_EQ(ToU64(Info(2).writeTime), WriteTimeOf(Path("empty.txt")));
+}
+
+TEST_F(ExtractTest, ReadOnlyFileIsNotReplaced) {
+  if (!ReadOnlyIsEnforced(root_)) GTEST_SKIP() << "this Wine runs as root and writes read-only files";
+  Open({FileEntry("ro.txt", "read-only", 0x21), FileEntry("other.txt", "other")});
+  const std::string readOnly = Path("ro.txt");
+  EXPECT_EQ(ZRES_OK, Extract(0, readOnly));
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(0, readOnly));
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(1, readOnly));
+  EXPECT_EQ("read-only", ReadAll(readOnly));
+}
+
+TEST_F(ExtractTest, LargeEntryIsWrittenWholeInChunks) {
+  std::string data;
+  for (int i = 0; data.size() < 40000; ++i) data += std::to_string(i * 7919 % 100003) + ",";
+  data.resize(40000);
+  TestEntry stored = FileEntry("stored.bin", data);
+  stored.method = 0;
+  Open({FileEntry("big.bin", data), stored});
+  EXPECT_EQ(ZRES_OK, Extract(0, Path("big.bin")));
+  EXPECT_EQ(data, ReadAll(Path("big.bin")));  // 16,384 + 16,384 + 7,232 bytes
+  EXPECT_EQ(ToU64(Info(0).writeTime), WriteTimeOf(Path("big.bin")));
+  EXPECT_EQ(ZRES_OK, Extract(1, Path("stored.bin")));
+  EXPECT_EQ(data, ReadAll(Path("stored.bin")));
+}
+
+TEST_F(ExtractTest, DataThatDisagreesWithItsRecordFails) {
+  TestEntry deflated = FileEntry("d.txt", std::string(30000, 'd'));
+  deflated.wrongCrc = true;
+  TestEntry stored = FileEntry("s.txt", "stored");
+  stored.method = 0;
+  stored.wrongCrc = true;
+  Open({deflated, stored, FileEntry("good.txt", "good")});
+  EXPECT_EQ(ZRES_BAD_DATA, Extract(0, Path("d.txt")));
+  EXPECT_EQ(ZRES_BAD_DATA, Extract(1, Path("s.txt")));
+  EXPECT_EQ(ZRES_OK, Extract(2, Path("good.txt")));
+}
+
+TEST_F(ExtractTest, RefusalsCreateNothing) {
+  Open({FileEntry("a.txt", "a"), FolderEntry("f/")});
+  // Index out of range and bad handles.
+  EXPECT_EQ(ZRES_BAD_ARGUMENT, Extract(2, Path("a.txt")));
+  EXPECT_EQ(ZRES_BAD_ARGUMENT, Extract(-1, Path("a.txt")));
+  EXPECT_EQ(ZRES_BAD_ARGUMENT, ZipExtractEntry(nullptr, 0, Path("a.txt").c_str()));
+  // A file target that ends in a separator has no name.
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(0, Path("sub\\")));
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(0, Path("sub/")));
+  // Paths beyond the 260-byte limit: the file path, the folder part, and a
+  // folder entry's target; relative ones count the base folder too.
+  const std::string longName(255, 'n');
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(0, Path("deep/" + longName)));
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(0, Path(longName + "/a.txt")));
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(0, std::string(300, 'r') + "/a.txt"));
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(0, std::string(MAX_PATH - root_.size() - 1, 'x')));
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(1, Path(longName + "/")));
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(1, longName + "/"));
+  EXPECT_EQ(std::vector<std::string>{}, Children(root_));
+  // The longest relative name that still fits is written.
+  const std::string fits(MAX_PATH - root_.size() - 2, 'y');
+  EXPECT_EQ(ZRES_OK, Extract(0, fits));
+  EXPECT_EQ("a", ReadAll(root_ + "\\" + fits));
+}
+
+TEST_F(ExtractTest, DoubleByteCharacterWithBackslashTrailIsNoSeparator) {
+  // 0x89 0x5C is one GBK character; its trail byte is '\'.
+  if (!CanNameFilesInGbk(root_)) GTEST_SKIP() << "Wine cannot map GBK file names here (no zh_CN.UTF-8 locale)";
+  const std::string name = "a\x89\x5C" "b.txt";
+  const std::string folder = "d\x89\x5C";
+  Open({FileEntry(name, "one file"), FileEntry(folder + "/in.txt", "inside")});
+  EXPECT_EQ(ZRES_OK, Extract(0, Path(name)));
+  EXPECT_EQ(ZRES_OK, Extract(1, Path(folder + "/in.txt")));
+  std::vector<std::string> children = Children(root_);
+  std::sort(children.begin(), children.end());
+  EXPECT_EQ((std::vector<std::string>{name, folder}), children);
+  EXPECT_FALSE(IsFolder(Path(name)));
+  EXPECT_EQ("one file", ReadAll(Path(name)));
+  EXPECT_EQ("inside", ReadAll(Path(folder + "\\in.txt")));
+}
+
+TEST_F(ExtractTest, UnpackingGoesOnPastFailedEntriesAndStaysInside) {
+  TestEntry bad = FileEntry("bad.txt", "bad");
+  bad.wrongCrc = true;
+  Open({FolderEntry("empty/"), bad, FileEntry("keep/ok.txt", "ok"), FileEntry("../evil.txt", "evil"),
+        FileEntry("x/../../evil2.txt", "evil")});
+  ASSERT_TRUE(::CreateDirectoryA(Path("inner").c_str(), nullptr));
+  struct Failure {
+    int32_t index;
+    std::string name;
+    uint32_t result;
+  };
+  std::vector<Failure> failures;
+  const PayloadResult result = UnpackArchive(
+      handle_, Path("inner").c_str(),
+      [](int32_t index, const char* name, uint32_t code, void* context) {
+        static_cast<std::vector<Failure>*>(context)->push_back({index, name, code});
+      },
+      &failures);
+  EXPECT_TRUE(result.opened);
+  EXPECT_EQ(5, result.entryCount);
+  ASSERT_LE(1u, failures.size());
+  EXPECT_EQ(1, failures[0].index);
+  EXPECT_EQ("bad.txt", failures[0].name);
+  EXPECT_EQ(ZRES_BAD_DATA, failures[0].result);
+  EXPECT_EQ(static_cast<int>(failures.size()), result.failedCount);
+  EXPECT_FALSE(result.Complete());
+  EXPECT_TRUE(IsFolder(Path("inner\\empty")));
+  EXPECT_EQ("ok", ReadAll(Path("inner\\keep\\ok.txt")));
+  // Whatever the reader makes of the ".." names, nothing lands outside.
+  EXPECT_EQ(std::vector<std::string>{"inner"}, Children(root_));
+}
+
+TEST(UnpackPayloadTest, ModuleWithoutPayloadInstallsNothing) {
+  char temp[MAX_PATH];
+  ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));
+  const std::string target = std::string(temp) + "kv_no_payload";
+  const PayloadResult result = UnpackPayload(target.c_str());
+  EXPECT_FALSE(result.opened);
+  EXPECT_EQ(0, result.entryCount);
+  EXPECT_EQ(0, result.failedCount);
+  EXPECT_FALSE(Exists(target));
+}
+
+}  // namespace
