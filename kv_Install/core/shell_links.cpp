@@ -1,5 +1,104 @@
 #include "core/shell_links.h"
 
-void CreateShellLinks(const char*) {}
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
-int SaveShellLink(int, const char*, int, int) { return 0; }
+#include <cstdio>
+#include <string>
+
+#include "core/folder_rules.h"
+#include "core/shell_folders.h"
+
+namespace {
+
+// The run link and the uninstall link. They live until the process ends; a
+// later CreateShellLinks releases them before making new ones.
+IShellLinkA* g_runLink = nullptr;
+IShellLinkA* g_uninstallLink = nullptr;
+
+void ReleaseLink(IShellLinkA*& link) {
+  if (link != nullptr) {
+    link->Release();
+    link = nullptr;
+  }
+}
+
+// A shell-link object with working directory workDir, target
+// workDir\exeName and the given description; null when COM cannot make one.
+IShellLinkA* MakeLink(const std::string& workDir, const char* exeName, const char* description) {
+  IShellLinkA* link = nullptr;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link))) ||
+      link == nullptr) {
+    return nullptr;
+  }
+  const std::string target = workDir + "\\" + exeName;
+  // The setters' results are not examined: a link missing a detail is still
+  // saved, as the shell would show it.
+  (void)link->SetWorkingDirectory(workDir.c_str());
+  (void)link->SetPath(target.c_str());
+  (void)link->SetDescription(description);
+  return link;
+}
+
+// Formats into a MAX_PATH buffer; false when the text does not fit.
+template <typename... Args>
+bool FormatPath(char (&out)[MAX_PATH], const char* format, Args... args) {
+  const int n = std::snprintf(out, sizeof out, format, args...);
+  return n >= 0 && n < static_cast<int>(sizeof out);
+}
+
+}  // namespace
+
+void CreateShellLinks(const char* installDir) {
+  ReleaseLink(g_runLink);
+  ReleaseLink(g_uninstallLink);
+
+  const std::string workDir = TrimTrailingBackslashes(installDir != nullptr ? installDir : "");
+  g_runLink = MakeLink(workDir, "kvUpdate.exe", "运行Kelvane");
+  g_uninstallLink = MakeLink(workDir, "kv_Uninstall.exe", "卸载Kelvane");
+}
+
+int SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) {
+  if (fileName == nullptr) return 0;
+
+  const std::string folder = SpecialFolderPath(csidl);
+  if (folder.empty()) return 0;
+
+  char linkPath[MAX_PATH] = {};
+  if (inSubfolder) {
+    // Any entry at all in the product folder means it exists; an existing
+    // empty folder still holds "." and "..".
+    char pattern[MAX_PATH] = {};
+    char subfolder[MAX_PATH] = {};
+    if (!FormatPath(pattern, "%s\\%s\\*.*", folder.c_str(), kProductName) ||
+        !FormatPath(subfolder, "%s\\%s", folder.c_str(), kProductName) ||
+        !FormatPath(linkPath, "%s\\%s\\%s", folder.c_str(), kProductName, fileName)) {
+      return 0;
+    }
+    WIN32_FIND_DATAA found = {};
+    const HANDLE search = ::FindFirstFileA(pattern, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      ::FindClose(search);
+    } else {
+      (void)::CreateDirectoryA(subfolder, nullptr);  // a failure shows as a failed save below
+    }
+  } else if (!FormatPath(linkPath, "%s\\%s", folder.c_str(), fileName)) {
+    return 0;
+  }
+
+  IShellLinkA* link = which != 0 ? g_uninstallLink : g_runLink;
+  if (link == nullptr) return 0;
+
+  IPersistFile* file = nullptr;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) || file == nullptr) {
+    return 0;
+  }
+  WCHAR widePath[MAX_PATH] = {};
+  const int converted = ::MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH);
+  const HRESULT saved = converted > 0 ? file->Save(widePath, TRUE) : E_FAIL;
+  file->Release();
+  return SUCCEEDED(saved) ? 1 : 0;
+}
