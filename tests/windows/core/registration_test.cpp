@@ -1,0 +1,100 @@
+#include "core/registration.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+struct StoredValue {
+  LONG status = ERROR_FILE_NOT_FOUND;
+  DWORD type = 0;
+  std::string bytes;  // as stored, NUL included
+};
+
+StoredValue ReadValue(const char* name) {
+  StoredValue v;
+  HKEY key = nullptr;
+  v.status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key);
+  if (v.status != ERROR_SUCCESS) return v;
+  char buf[1024] = {};
+  DWORD size = sizeof buf;
+  v.status = ::RegQueryValueExA(key, name, nullptr, &v.type, reinterpret_cast<BYTE*>(buf), &size);
+  if (v.status == ERROR_SUCCESS) v.bytes.assign(buf, size);
+  ::RegCloseKey(key);
+  return v;
+}
+
+DWORD ValueCount() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  DWORD values = 0;
+  ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+  ::RegCloseKey(key);
+  return values;
+}
+
+bool KeyExists() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
+class UninstallValueTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey); }
+  void TearDown() override { ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey); }
+};
+
+TEST_F(UninstallValueTest, RejectedArgumentsWriteNothing) {
+  EXPECT_EQ(0, WriteUninstallValue(nullptr, "Kelvane"));
+  EXPECT_EQ(0, WriteUninstallValue("", "Kelvane"));
+  EXPECT_EQ(0, WriteUninstallValue("DisplayName", nullptr));
+  EXPECT_FALSE(KeyExists()) << "a rejected call must not even create the key";
+}
+
+TEST_F(UninstallValueTest, CreatesMissingKeyAndStoresRegSzWithItsNul) {
+  ASSERT_FALSE(KeyExists());
+  EXPECT_EQ(1, WriteUninstallValue("DisplayName", "Kelvane"));
+  const StoredValue v = ReadValue("DisplayName");
+  ASSERT_EQ(ERROR_SUCCESS, v.status);
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type);
+  EXPECT_EQ(std::string("Kelvane", 8), v.bytes);  // 7 characters and the NUL
+}
+
+TEST_F(UninstallValueTest, InstallStepValuesKeepTextAsGiven) {
+  // The unattended folder ends in "\", so the uninstaller path has two.
+  const char uninstaller[] = "C:\\Program Files\\Kelvane\\\\kv_Uninstall.exe";
+  const char chinese[] = "D:\\软件\\Kelvane\\kv_Uninstall.exe";  // GBK bytes in this build
+  EXPECT_EQ(1, WriteUninstallValue("DisplayName", "Kelvane"));
+  EXPECT_EQ(1, WriteUninstallValue("Publisher", "Brevanta"));
+  EXPECT_EQ(1, WriteUninstallValue("UninstallString", uninstaller));
+  EXPECT_EQ(1, WriteUninstallValue("DisplayIcon", chinese));
+  EXPECT_EQ(std::string(uninstaller, sizeof uninstaller), ReadValue("UninstallString").bytes);
+  EXPECT_EQ(std::string(chinese, sizeof chinese), ReadValue("DisplayIcon").bytes);
+  EXPECT_EQ(std::string("Brevanta", 9), ReadValue("Publisher").bytes);
+  EXPECT_EQ(4u, ValueCount());
+}
+
+TEST_F(UninstallValueTest, SecondInstallOverwritesEachValue) {
+  EXPECT_EQ(1, WriteUninstallValue("UninstallString", "C:\\Program Files\\Kelvane\\\\kv_Uninstall.exe"));
+  EXPECT_EQ(1, WriteUninstallValue("DisplayIcon", "C:\\Program Files\\Kelvane\\\\kv_Uninstall.exe"));
+  EXPECT_EQ(1, WriteUninstallValue("UninstallString", "D:\\A\\kv_Uninstall.exe"));
+  EXPECT_EQ(1, WriteUninstallValue("DisplayIcon", "D:\\A\\kv_Uninstall.exe"));
+  EXPECT_EQ(std::string("D:\\A\\kv_Uninstall.exe", 22), ReadValue("UninstallString").bytes);
+  EXPECT_EQ(std::string("D:\\A\\kv_Uninstall.exe", 22), ReadValue("DisplayIcon").bytes);
+  EXPECT_EQ(2u, ValueCount());
+}
+
+TEST_F(UninstallValueTest, EmptyDataIsStoredAsEmptyString) {
+  EXPECT_EQ(1, WriteUninstallValue("DisplayIcon", ""));
+  const StoredValue v = ReadValue("DisplayIcon");
+  ASSERT_EQ(ERROR_SUCCESS, v.status);
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type);
+  EXPECT_EQ(std::string(1, '\0'), v.bytes);
+}
+
+}  // namespace
