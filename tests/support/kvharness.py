@@ -53,13 +53,14 @@ class Display:
 class WineSession:
     """A fresh prefix and display; use as a context manager."""
 
-    def __init__(self, template=TEMPLATE):
+    def __init__(self, template=TEMPLATE, own_display=True):
         if not os.path.isfile(os.path.join(template, "system.reg")):
             raise unittest.SkipTest("no template prefix at %s (run through ctest)" % template)
         self.tmp = tempfile.mkdtemp(prefix="kv-e2e-")
         self.prefix = os.path.join(self.tmp, "pfx")
         subprocess.run(["cp", "-a", template, self.prefix], check=True)
-        self.display = Display()
+        # A private virtual display, or the caller's screen for a demo.
+        self.display = Display() if own_display or not os.environ.get("DISPLAY") else None
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": self.prefix,
@@ -68,8 +69,9 @@ class WineSession:
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
             "LC_ALL": "zh_CN.UTF-8",
             "TZ": "UTC",
-            "DISPLAY": self.display.name,
         })
+        if self.display is not None:
+            self.env["DISPLAY"] = self.display.name
         self.procs = []
 
     def __enter__(self):
@@ -84,7 +86,8 @@ class WineSession:
                 p.kill()
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.display.close()
+        if self.display is not None:
+            self.display.close()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     # --- paths -------------------------------------------------------------
