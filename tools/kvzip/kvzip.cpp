@@ -1,1 +1,198 @@
-int main() { return 0; }
+// kvzip: the installer's own archive code as a console tool, to look at a
+// payload before it is embedded. Output is for scripts: one line per item,
+// fields separated by tabs, names as the raw bytes of the archive.
+//
+//   kvzip list A         index, attributes, compressed and uncompressed size,
+//                        write time (FILETIME), name
+//   kvzip test A         index, OK or the failure, name
+//   kvzip extract A DIR  what the installer's unpacking would write to DIR
+//   kvzip check A        why kvsetup could not install A (nothing when it can)
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "archive/payload.h"
+#include "archive/zip_reader.h"
+#include "archive_check.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kRequiredFiles[] = {"config.ini", "version.data", "kvClient.exe", "kvUpdate.exe",
+                                      "kv_Uninstall.exe"};
+
+int Usage() {
+  std::fputs(
+      "usage: kvzip list ARCHIVE\n"
+      "       kvzip test ARCHIVE\n"
+      "       kvzip extract ARCHIVE FOLDER\n"
+      "       kvzip check ARCHIVE\n",
+      stderr);
+  return kExitUsage;
+}
+
+bool ReadWholeFile(const char* path, std::vector<uint8_t>* data) {
+  FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  bool ok = std::fseek(file, 0, SEEK_END) == 0;
+  const long size = ok ? std::ftell(file) : -1;
+  ok = ok && size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
+  if (ok) {
+    data->resize(static_cast<size_t>(size));
+    ok = size == 0 || std::fread(data->data(), 1, data->size(), file) == data->size();
+  }
+  std::fclose(file);
+  return ok;
+}
+
+// The archive read whole into memory and opened in place, as the installer
+// opens its resource.
+class OpenArchive {
+ public:
+  bool Open(const char* path) {
+    if (!ReadWholeFile(path, &data_)) {
+      std::fprintf(stderr, "kvzip: cannot read %s\n", path);
+      return false;
+    }
+    handle_ = ZipOpenMemory(data_.data(), static_cast<uint32_t>(data_.size()));
+    if (handle_ == nullptr) {
+      std::fprintf(stderr, "kvzip: %s is not an archive the reader can open\n", path);
+      return false;
+    }
+    ZipEntryInfo info;
+    std::memset(&info, 0, sizeof info);
+    (void)ZipGetEntry(handle_, -1, &info);  // the count query of a valid handle always succeeds
+    count_ = info.index;
+    return true;
+  }
+  ~OpenArchive() {
+    if (handle_ != nullptr) (void)ZipClose(handle_);
+  }
+  ZipHandle* handle() const { return handle_; }
+  int32_t count() const { return count_; }
+  const std::vector<uint8_t>& data() const { return data_; }
+
+ private:
+  std::vector<uint8_t> data_;
+  ZipHandle* handle_ = nullptr;
+  int32_t count_ = 0;
+};
+
+int List(const char* path) {
+  OpenArchive archive;
+  if (!archive.Open(path)) return kExitFailed;
+  for (int32_t index = 0; index < archive.count(); ++index) {
+    ZipEntryInfo info;
+    std::memset(&info, 0, sizeof info);
+    const uint32_t result = ZipGetEntry(archive.handle(), index, &info);
+    if (result != ZRES_OK) {
+      std::printf("%d\t%s\n", index, ZipResultName(result));
+      continue;
+    }
+    const unsigned long long writeTime =
+        static_cast<unsigned long long>(info.writeTime.dwHighDateTime) << 32 | info.writeTime.dwLowDateTime;
+    std::printf("%d\t0x%02X\t%d\t%d\t%llu\t%s\n", index, info.attributes, info.compressedSize,
+                info.uncompressedSize, writeTime, info.name);
+  }
+  return kExitOk;
+}
+
+// Reads and verifies every entry; prints one line each (only the failures
+// unless printEach), with the stored name when the get itself failed. The
+// count of entries that are not OK.
+int VerifyAll(const OpenArchive& archive, bool printEach, const std::vector<StoredEntry>* stored = nullptr) {
+  int failed = 0;
+  for (int32_t index = 0; index < archive.count(); ++index) {
+    ZipEntryInfo info;
+    std::memset(&info, 0, sizeof info);
+    uint32_t result = ZipGetEntry(archive.handle(), index, &info);
+    if (result == ZRES_OK) result = ZipVerifyEntry(archive.handle(), index);
+    if (result != ZRES_OK) ++failed;
+    const char* name = info.name;
+    if (name[0] == '\0' && stored != nullptr && static_cast<size_t>(index) < stored->size()) {
+      name = (*stored)[static_cast<size_t>(index)].name.c_str();
+    }
+    if (printEach || result != ZRES_OK) {
+      std::printf("%d\t%s\t%s\n", index, result == ZRES_OK ? "OK" : ZipResultName(result), name);
+    }
+  }
+  return failed;
+}
+
+int Test(const char* path) {
+  OpenArchive archive;
+  if (!archive.Open(path)) return kExitFailed;
+  return VerifyAll(archive, true) == 0 ? kExitOk : kExitFailed;
+}
+
+void PrintFailure(int32_t index, const char* name, uint32_t result, void*) {
+  std::printf("%d\t%s\t%s\n", index, ZipResultName(result), name);
+}
+
+int Extract(const char* path, const char* folder) {
+  OpenArchive archive;
+  if (!archive.Open(path)) return kExitFailed;
+  const PayloadResult result = UnpackArchive(archive.handle(), folder, PrintFailure, nullptr);
+  return result.Complete() ? kExitOk : kExitFailed;
+}
+
+void PrintProblem(const ArchiveProblem& problem) {
+  if (problem.index < 0) {
+    std::printf("archive\t%s\t%s\n", problem.problem.c_str(), problem.detail.c_str());
+  } else {
+    std::printf("%d\t%s\t%s\n", problem.index, problem.problem.c_str(), problem.detail.c_str());
+  }
+}
+
+// Problem lines: the archive's own records first, then what the reader makes
+// of each entry, then the files the installer relies on.
+int Check(const char* path) {
+  std::vector<uint8_t> data;
+  if (!ReadWholeFile(path, &data)) {
+    std::fprintf(stderr, "kvzip: cannot read %s\n", path);
+    return kExitFailed;
+  }
+  const ArchiveRecords records = CheckArchiveRecords(data.data(), data.size());
+  int problems = static_cast<int>(records.problems.size());
+  for (const ArchiveProblem& problem : records.problems) PrintProblem(problem);
+
+  OpenArchive archive;
+  if (!archive.Open(path)) {
+    PrintProblem({-1, "cannot be opened", ""});
+    return kExitFailed;
+  }
+  problems += VerifyAll(archive, false, &records.entries);
+
+  for (const char* required : kRequiredFiles) {
+    bool found = false;
+    for (const StoredEntry& entry : records.entries) {
+      if (_stricmp(entry.name.c_str(), required) == 0 && entry.name.size() == std::strlen(required)) found = true;
+    }
+    if (!found) {
+      PrintProblem({-1, "missing file", required});
+      ++problems;
+    }
+  }
+  return problems == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Lines end in "\n" alone, whatever the C runtime's text mode would do.
+  (void)_setmode(_fileno(stdout), _O_BINARY);
+  if (argc < 3) return Usage();
+  const char* command = argv[1];
+  if (std::strcmp(command, "list") == 0 && argc == 3) return List(argv[2]);
+  if (std::strcmp(command, "test") == 0 && argc == 3) return Test(argv[2]);
+  if (std::strcmp(command, "extract") == 0 && argc == 4) return Extract(argv[2], argv[3]);
+  if (std::strcmp(command, "check") == 0 && argc == 3) return Check(argv[2]);
+  return Usage();
+}

@@ -1,0 +1,148 @@
+#include "archive_check.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/mbcs.h"
+
+namespace {
+
+constexpr uint32_t kEndSignature = 0x06054B50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
+constexpr uint32_t kCentralSignature = 0x02014B50;
+constexpr size_t kEndSize = 22;
+constexpr size_t kCentralSize = 46;
+constexpr size_t kMaxName = 259;  // the installer's path buffers hold 260 bytes with the NUL
+constexpr uint16_t kZip64ExtraId = 0x0001;
+
+uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Read32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+std::string Format(const char* format, unsigned value) {
+  char text[32];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// Position of the last end-record signature whose record fits, or size.
+size_t FindEndRecord(const uint8_t* data, size_t size) {
+  if (size < kEndSize) return size;
+  const size_t lowest = size > kEndSize + 0xFFFF ? size - kEndSize - 0xFFFF : 0;
+  for (size_t pos = size - kEndSize + 1; pos-- > lowest;) {
+    if (Read32(data + pos) == kEndSignature) return pos;
+  }
+  return size;
+}
+
+bool HasZip64Extra(const uint8_t* extra, size_t length) {
+  for (size_t offset = 0; offset + 4 <= length;) {
+    const uint16_t id = Read16(extra + offset);
+    const uint16_t dataSize = Read16(extra + offset + 2);
+    if (id == kZip64ExtraId) return true;
+    offset += 4 + dataSize;
+  }
+  return false;
+}
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+}  // namespace
+
+std::string StoredNameProblem(const std::string& name) {
+  if (name.empty()) return "empty name";
+  if (name.size() > kMaxName) return "name too long";
+  if (name.size() >= 2 && name[1] == ':') return "drive in name";
+  if (IsSeparator(name[0])) return "leading separator";
+  // Components are split at separators that start a character in code page
+  // 936, as the installer splits them.
+  const char* text = name.c_str();
+  const char* component = text;
+  for (const char* p = text;; p = MbcsNext(p)) {
+    if (*p == '\0' || IsSeparator(*p)) {
+      if (p - component == 2 && component[0] == '.' && component[1] == '.') return "\"..\" component";
+      if (*p == '\0') break;
+      component = p + 1;
+    }
+  }
+  return std::string();
+}
+
+ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size) {
+  ArchiveRecords records;
+  auto problem = [&records](int index, std::string text, std::string detail = std::string()) {
+    records.problems.push_back({index, std::move(text), std::move(detail)});
+  };
+
+  const size_t end = FindEndRecord(data, size);
+  if (end == size) {
+    problem(-1, "no end record");
+    return records;
+  }
+  const uint8_t* record = data + end;
+  const uint16_t disk = Read16(record + 4);
+  const uint16_t directoryDisk = Read16(record + 6);
+  const uint16_t entriesHere = Read16(record + 8);
+  const uint16_t entries = Read16(record + 10);
+  const uint32_t directorySize = Read32(record + 12);
+  const uint32_t directoryOffset = Read32(record + 16);
+
+  bool zip64 = end >= 20 && Read32(data + end - 20) == kZip64LocatorSignature;
+  zip64 = zip64 || disk == 0xFFFF || directoryDisk == 0xFFFF || entriesHere == 0xFFFF || entries == 0xFFFF ||
+          directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF;
+  if (zip64) problem(-1, "ZIP64 end record");
+  if (disk != 0 || directoryDisk != 0 || entriesHere != entries) problem(-1, "spans several disks");
+  if (static_cast<uint64_t>(directoryOffset) + directorySize > end) {
+    problem(-1, "central directory outside the archive");
+    return records;
+  }
+  // Bytes in front of the archive shift every offset it records.
+  const size_t prefix = end - (static_cast<size_t>(directoryOffset) + directorySize);
+  size_t pos = prefix + directoryOffset;
+  const size_t directoryEnd = pos + directorySize;
+
+  for (unsigned index = 0; index < entries; ++index) {
+    const int i = static_cast<int>(index);
+    if (pos + kCentralSize > directoryEnd || Read32(data + pos) != kCentralSignature) {
+      problem(i, "bad central header");
+      return records;
+    }
+    const uint8_t* header = data + pos;
+    const uint16_t flags = Read16(header + 8);
+    const uint16_t method = Read16(header + 10);
+    const uint32_t compressedSize = Read32(header + 20);
+    const uint32_t uncompressedSize = Read32(header + 24);
+    const uint16_t nameLength = Read16(header + 28);
+    const uint16_t extraLength = Read16(header + 30);
+    const uint16_t commentLength = Read16(header + 32);
+    const uint16_t diskStart = Read16(header + 34);
+    const uint32_t localOffset = Read32(header + 42);
+    if (pos + kCentralSize + nameLength + extraLength + commentLength > directoryEnd) {
+      problem(i, "bad central header");
+      return records;
+    }
+    StoredEntry entry;
+    entry.name.assign(reinterpret_cast<const char*>(header + kCentralSize), nameLength);
+    entry.externalAttributes = Read32(header + 38);
+    entry.host = header[5];
+
+    // The name is shown up to a NUL it may hold, as the installer would see it.
+    const std::string shown = entry.name.substr(0, entry.name.find('\0'));
+    if (method != 0 && method != 8) problem(i, Format("method %u", method), shown);
+    if (flags & 0x0041) problem(i, "encrypted", shown);
+    if (compressedSize == 0xFFFFFFFF || uncompressedSize == 0xFFFFFFFF || localOffset == 0xFFFFFFFF ||
+        diskStart == 0xFFFF || HasZip64Extra(header + kCentralSize + nameLength, extraLength)) {
+      problem(i, "ZIP64 fields", shown);
+    }
+    if (entry.name.find('\0') != std::string::npos) problem(i, "NUL in name", shown);
+    const std::string nameProblem = StoredNameProblem(entry.name);
+    if (!nameProblem.empty()) problem(i, nameProblem, shown);
+
+    records.entries.push_back(std::move(entry));
+    pos += kCentralSize + nameLength + extraLength + commentLength;
+  }
+  records.found = true;
+  return records;
+}

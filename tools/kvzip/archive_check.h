@@ -1,0 +1,34 @@
+// What kvzip check finds in an archive's own records, before the reader sees
+// it: ZIP64 markers, methods, encryption and the names as stored (the reader
+// hands out cleaned names only). Plain C++ over the bytes of the archive.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ArchiveProblem {
+  int index;            // entry index, or -1 for the archive as a whole
+  std::string problem;  // short stable text, e.g. "method 12"
+  std::string detail;   // the stored name, or what is missing
+};
+
+struct StoredEntry {
+  std::string name;        // as stored, raw bytes
+  uint32_t externalAttributes;
+  uint8_t host;            // high byte of version made by
+};
+
+struct ArchiveRecords {
+  bool found = false;             // an end record and a readable directory
+  std::vector<StoredEntry> entries;
+  std::vector<ArchiveProblem> problems;
+};
+
+// Reads the end record and walks the central directory of data.
+ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size);
+
+// The problem of one stored name for an installer that joins it below its
+// folder, or empty when the name is fine.
+std::string StoredNameProblem(const std::string& name);
