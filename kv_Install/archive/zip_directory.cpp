@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr uint32_t kEndSignature = 0x06054B50;
 constexpr uint32_t kCentralSignature = 0x02014B50;
 constexpr uint32_t kLocalSignature = 0x04034B50;
 constexpr uint32_t kEndSearchWindow = 65535;
@@ -66,8 +65,9 @@ ZipDirectory* ZipDirectory::Open(const uint8_t* data, uint32_t length) {
   if (data == nullptr) length = 0;
   ZipDirectory* dir = new (std::nothrow) ZipDirectory(data, length);
   if (dir == nullptr) return nullptr;
-  uint32_t endPosition;
-  uint32_t signature, disk, centralDisk, entriesHere, entries, centralSize, centralOffset, commentLength;
+  uint32_t endPosition = 0;
+  uint32_t signature = 0, disk = 0, centralDisk = 0, entriesHere = 0, entries = 0, centralSize = 0, centralOffset = 0,
+           commentLength = 0;
   MemorySource& src = dir->source_;
   const bool read = FindEndRecord(src, &endPosition) && src.Seek(endPosition) && src.ReadU32(&signature) &&
                     src.ReadU16(&disk) && src.ReadU16(&centralDisk) && src.ReadU16(&entriesHere) &&
