@@ -9,6 +9,9 @@ namespace {
 constexpr DWORD kTimeoutMs = 8000;
 constexpr DWORD kConnectRetries = 2;
 constexpr DWORD kChunkSize = 1023;
+// Text transfer, and the response neither served from nor stored in the cache.
+constexpr DWORD kOpenFlags = INTERNET_FLAG_TRANSFER_ASCII | INTERNET_FLAG_DONT_CACHE;
+static_assert(kOpenFlags == 0x04000001, "open flags of the setup report");
 
 void SetDwordOption(HINTERNET handle, DWORD option, DWORD value) {
   (void)::InternetSetOptionExA(handle, option, &value, sizeof value, 0);  // defaults are fine if refused
@@ -25,8 +28,7 @@ bool HttpGet(const char* url, int& errorCode, std::string& response) {
   SetDwordOption(internet.get(), INTERNET_OPTION_CONNECT_RETRIES, kConnectRetries);
 
   // Declared after `internet` so the response is closed first.
-  UniqueInternet request(::InternetOpenUrlA(internet.get(), url, nullptr, 0,
-                                            INTERNET_FLAG_TRANSFER_ASCII | INTERNET_FLAG_DONT_CACHE, 1));
+  UniqueInternet request(::InternetOpenUrlA(internet.get(), url, nullptr, 0, kOpenFlags, 1));
   if (!request) {
     errorCode = kHttpErrorNoResponse;
     return false;
