@@ -121,15 +121,16 @@ class WineSession:
         return folder
 
     # --- programs ----------------------------------------------------------
-    def start(self, exe, args=(), cwd=None):
-        """Starts a Windows program (Linux path) with cwd a Linux folder."""
-        p = subprocess.Popen(["wine", exe, *args], cwd=cwd or self.drive_c, env=self.env,
-                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    def start(self, exe, args=(), cwd=None, capture=False):
+        """Starts a Windows program (Linux path) with cwd a Linux folder;
+        its output is kept for communicate() only when capture is set."""
+        out = subprocess.PIPE if capture else subprocess.DEVNULL
+        p = subprocess.Popen(["wine", exe, *args], cwd=cwd or self.drive_c, env=self.env, stdout=out, stderr=out)
         self.procs.append(p)
         return p
 
     def run(self, exe, args=(), cwd=None, timeout=60):
-        p = self.start(exe, args, cwd)
+        p = self.start(exe, args, cwd, capture=True)
         out, err = p.communicate(timeout=timeout)
         return p.returncode, out, err
 
