@@ -18,6 +18,7 @@
 #include "archive/payload.h"
 #include "archive/zip_reader.h"
 #include "archive_check.h"
+#include "core/mbcs.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ class OpenArchive {
     }
     handle_ = ZipOpenMemory(data_.data(), static_cast<uint32_t>(data_.size()));
     if (handle_ == nullptr) {
-      std::fprintf(stderr, "kvzip: %s is not an archive the reader can open\n", path);
+      std::fprintf(stderr, "kvzip: cannot open %s: not a ZIP archive the reader accepts\n", path);
       return false;
     }
     ZipEntryInfo info;
@@ -169,6 +170,21 @@ int Check(const char* path) {
     return kExitFailed;
   }
   problems += VerifyAll(archive, false, &records.entries);
+
+  // A name ending in a separator without the folder attribute is written as
+  // a file with an empty name, which cannot be created.
+  for (int32_t index = 0; index < archive.count(); ++index) {
+    ZipEntryInfo info;
+    std::memset(&info, 0, sizeof info);
+    if (ZipGetEntry(archive.handle(), index, &info) != ZRES_OK) continue;
+    const char* last = info.name;  // start of the last character, in code page 936
+    for (const char* p = info.name; *p != '\0'; p = MbcsNext(p)) last = p;
+    const bool folderName = *last == '/' || *last == '\\';
+    if (folderName && !(info.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      PrintProblem({index, "folder name on a file entry", info.name});
+      ++problems;
+    }
+  }
 
   for (const char* required : kRequiredFiles) {
     bool found = false;
