@@ -66,7 +66,7 @@ class WineSession:
             "WINEPREFIX": self.prefix,
             "WINEARCH": "win32",
             "WINEDEBUG": "-all",
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
             "LC_ALL": "zh_CN.UTF-8",
             "TZ": "UTC",
         })
