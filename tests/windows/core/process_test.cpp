@@ -113,22 +113,34 @@ TEST_F(ProcessLookupTest, TwoInstancesGiveTheFirstInSnapshotOrder) {
   EXPECT_EQ(order[1], FindProcessByExeName("kvClient.exe"));
 }
 
+bool CanOpenForWriting(const std::string& path) {
+  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(file);
+  return true;
+}
+
 TEST_F(ProcessLookupTest, EndedProcessIsGoneAndItsFileReplaceable) {
   const Started& client = Start("end", "kvClient.exe");
+  // Once the program runs, its executable is locked against writing.
+  for (int i = 0; i < 100 && CanOpenForWriting(client.exe); ++i) ::Sleep(50);
+  ASSERT_FALSE(CanOpenForWriting(client.exe));
+  ::Sleep(300);  // well into its run, as a client the user has open
+
   EndProcessAndWait(client.info.dwProcessId);
+  // What the unpacking does next, at once: replace the executable.
+  const HANDLE file = ::CreateFileA(client.exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const DWORD error = ::GetLastError();
+  ASSERT_NE(INVALID_HANDLE_VALUE, file) << "error " << error;
+  DWORD written = 0;
+  EXPECT_TRUE(::WriteFile(file, "new", 3, &written, nullptr));
+  ::CloseHandle(file);
 
   EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ::WaitForSingleObject(client.info.hProcess, 0));
   DWORD exitCode = STILL_ACTIVE;
   EXPECT_TRUE(::GetExitCodeProcess(client.info.hProcess, &exitCode));
   EXPECT_EQ(0u, exitCode);
   EXPECT_EQ(0u, FindProcessByExeName("kvClient.exe"));
-
-  // What the unpacking does next: open the executable for writing and replace it.
-  const HANDLE file = ::CreateFileA(client.exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file) << "error " << ::GetLastError();
-  DWORD written = 0;
-  EXPECT_TRUE(::WriteFile(file, "new", 3, &written, nullptr));
-  ::CloseHandle(file);
 }
 
 TEST_F(ProcessLookupTest, EndingANonexistentProcessIsHarmless) {
