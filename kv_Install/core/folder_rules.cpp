@@ -1,11 +1,20 @@
 #include "core/folder_rules.h"
 
+#include "core/mbcs.h"
+
 const char kProductName[] = "Kelvane";
 
 namespace {
 
+// Removes trailing characters c, stepping through GBK characters: a
+// double-byte character whose trail byte happens to equal c stays whole.
 void TrimTrailing(std::string& s, char c) {
-  while (!s.empty() && s.back() == c) s.pop_back();
+  // Start of the last run of c that stands on character boundaries.
+  size_t keep = 0;
+  for (const char* p = s.c_str(); *p != '\0'; p = MbcsNext(p)) {
+    if (*p != c) keep = static_cast<size_t>(MbcsNext(p) - s.c_str());
+  }
+  s.resize(keep);
 }
 
 bool IsBlank(char c) {

@@ -70,6 +70,14 @@ TEST(FolderRules, EditTextLosesTrailingBlanksThenBackslashes) {
   EXPECT_EQ(TrimTrailingBackslashes("C:\\Program Files\\Kelvane\\"), "C:\\Program Files\\Kelvane");
 }
 
+TEST(FolderRules, DoubleByteCharacterEndingIn5CIsNotASeparator) {
+  // "\x81\x5C" is one GBK character whose trail byte is the backslash.
+  EXPECT_EQ(TrimTrailingBackslashes("D:\\a\x81\x5C"), "D:\\a\x81\x5C");
+  EXPECT_EQ(TrimTrailingBackslashes("D:\\a\x81\x5C\\\\"), "D:\\a\x81\x5C");
+  EXPECT_EQ(FolderFromEditText("D:\\a\x81\x5C\\ "), "D:\\a\x81\x5C");
+  EXPECT_EQ(FolderFromBrowser("D:\\a\x81\x5C"), "D:\\a\x81\x5C\\Kelvane\\");
+}
+
 TEST(UserNumber, TextConvertsLikeTheStandardDecimalConversion) {
   const struct {
     const char* text;
