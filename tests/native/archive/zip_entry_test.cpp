@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "archive/zip_builder.h"
+#include "zip_builder.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_reader_entry.h"
 

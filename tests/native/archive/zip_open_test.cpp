@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "archive/zip_builder.h"
+#include "zip_builder.h"
 #include "archive/zip_reader.h"
 
 using namespace ziptest;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/zip_builder.h"
+#include "zip_builder.h"
 #include "archive/zip_reader.h"
 
 using namespace ziptest;

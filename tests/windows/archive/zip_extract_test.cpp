@@ -15,6 +15,25 @@
 
 namespace {
 
+using TestEntry = ziptest::Entry;
+
+TestEntry FolderEntry(const std::string& name) {
+  TestEntry entry(name, "");
+  entry.method = 0;
+  entry.external = 0x10;
+  return entry;
+}
+
+TestEntry FileEntry(const std::string& name, const std::string& data, uint32_t attributes = 0x20) {
+  TestEntry entry(name, data);
+  entry.external = attributes;
+  return entry;
+}
+
+}  // namespace
+
+namespace {
+
 bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool IsFolder(const std::string& path) {
   const DWORD a = ::GetFileAttributesA(path.c_str());
@@ -114,7 +133,7 @@ class ExtractTest : public ::testing::Test {
   }
 
   void Open(const std::vector<TestEntry>& entries) {
-    archive_ = BuildZip(entries);
+    archive_ = ziptest::Build(ziptest::Archive(entries));
     handle_ = ZipOpenMemory(archive_.data(), static_cast<uint32_t>(archive_.size()));
     ASSERT_NE(nullptr, handle_);
   }
@@ -164,8 +183,7 @@ TEST_F(ExtractTest, FileTargetsRelativeAbsoluteAndRootRelative) {
 
 TEST_F(ExtractTest, FileTakesTheEntrysAttributesAndTimes) {
   TestEntry entry = FileEntry("f.txt", "new contents");
-  entry.dosDate = (41 << 9) | (6 << 5) | 15;   // 2021-06-15
-  entry.dosTime = (10 << 11) | (20 << 5) | 15;  // 10:20:30
+  entry.dosDateTime = ziptest::Dos(2021, 6, 15, 10, 20, 30);
   Open({entry, FileEntry("ro.txt", "read-only", 0x21), FileEntry("empty.txt", "")});
   const std::string target = Path("f.txt");
   {
@@ -218,10 +236,10 @@ TEST_F(ExtractTest, LargeEntryIsWrittenWholeInChunks) {
 
 TEST_F(ExtractTest, DataThatDisagreesWithItsRecordFails) {
   TestEntry deflated = FileEntry("d.txt", std::string(30000, 'd'));
-  deflated.wrongCrc = true;
+  deflated.crc = ziptest::Crc(deflated.data) ^ 1;
   TestEntry stored = FileEntry("s.txt", "stored");
   stored.method = 0;
-  stored.wrongCrc = true;
+  stored.crc = ziptest::Crc(stored.data) ^ 1;
   Open({deflated, stored, FileEntry("good.txt", "good")});
   EXPECT_EQ(ZRES_BAD_DATA, Extract(0, Path("d.txt")));
   EXPECT_EQ(ZRES_BAD_DATA, Extract(1, Path("s.txt")));
@@ -271,7 +289,7 @@ TEST_F(ExtractTest, DoubleByteCharacterWithBackslashTrailIsNoSeparator) {
 
 TEST_F(ExtractTest, UnpackingGoesOnPastFailedEntriesAndStaysInside) {
   TestEntry bad = FileEntry("bad.txt", "bad");
-  bad.wrongCrc = true;
+  bad.crc = ziptest::Crc(bad.data) ^ 1;
   Open({FolderEntry("empty/"), bad, FileEntry("keep/ok.txt", "ok"), FileEntry("../evil.txt", "evil"),
         FileEntry("x/../../evil2.txt", "evil")});
   ASSERT_TRUE(::CreateDirectoryA(Path("inner").c_str(), nullptr));
