@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "zip_builder.h"
+
 namespace {
 
 constexpr uint64_t kTargetCompressed = 18637294;  // the payload's size at scale 1
@@ -71,29 +73,6 @@ std::string Binary(Random& r, size_t n) {
   return s;
 }
 
-std::string RawDeflate(const std::string& data) {
-  z_stream z{};
-  deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
-
-void Put16(std::string& s, uint32_t v) {
-  s += static_cast<char>(v);
-  s += static_cast<char>(v >> 8);
-}
-void Put32(std::string& s, uint32_t v) {
-  Put16(s, v & 0xFFFF);
-  Put16(s, v >> 16);
-}
-
 struct Item {
   std::string name;
   std::string data;
@@ -128,7 +107,7 @@ std::vector<Item> Items(double scale) {
   // 88 files so far; the last one, a media file that does not deflate,
   // brings the compressed total to the payload's size.
   uint64_t compressed = 0;
-  for (const Item& item : items) compressed += item.folder ? 0 : RawDeflate(item.data).size();
+  for (const Item& item : items) compressed += item.folder ? 0 : ziptest::Deflate(item.data).size();
   const uint64_t target = static_cast<uint64_t>(kTargetCompressed * scale);
   const uint64_t overhead = 97 * (30 + 46 + 36 + 40) + 22;
   const uint64_t rest = target > compressed + overhead + 4096 ? target - compressed - overhead : 4096;
@@ -147,61 +126,61 @@ int main(int argc, char** argv) {
   std::string body, central, index;
   const std::vector<Item> items = Items(scale);
   for (const Item& item : items) {
-    const std::string stored = item.folder ? std::string() : RawDeflate(item.data);
+    const std::string stored = item.folder ? std::string() : ziptest::Deflate(item.data);
     const uint32_t method = item.folder ? 0 : 8;
     const uint32_t crc = static_cast<uint32_t>(
         crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size())));
     const uint32_t offset = static_cast<uint32_t>(body.size());
-    Put32(body, 0x04034B50);
-    Put16(body, item.folder ? 10 : 20);
-    Put16(body, 0);
-    Put16(body, method);
-    Put32(body, kDosTime);
-    Put32(body, crc);
-    Put32(body, static_cast<uint32_t>(stored.size()));
-    Put32(body, static_cast<uint32_t>(item.data.size()));
-    Put16(body, static_cast<uint32_t>(item.name.size()));
-    Put16(body, 0);
+    body += ziptest::Le32(0x04034B50);
+    body += ziptest::Le16(item.folder ? 10 : 20);
+    body += ziptest::Le16(0);
+    body += ziptest::Le16(method);
+    body += ziptest::Le32(kDosTime);
+    body += ziptest::Le32(crc);
+    body += ziptest::Le32(static_cast<uint32_t>(stored.size()));
+    body += ziptest::Le32(static_cast<uint32_t>(item.data.size()));
+    body += ziptest::Le16(static_cast<uint32_t>(item.name.size()));
+    body += ziptest::Le16(0);
     body += item.name;
     index += std::to_string(body.size()) + " " + std::to_string(stored.size()) + " " +
              std::to_string(item.data.size()) + " " + std::to_string(crc) + " " + std::to_string(method) + "\n";
     body += stored;
-    Put32(central, 0x02014B50);
-    Put16(central, 63);
-    Put16(central, item.folder ? 10 : 20);
-    Put16(central, 0);
-    Put16(central, method);
-    Put32(central, kDosTime);
-    Put32(central, crc);
-    Put32(central, static_cast<uint32_t>(stored.size()));
-    Put32(central, static_cast<uint32_t>(item.data.size()));
-    Put16(central, static_cast<uint32_t>(item.name.size()));
-    Put16(central, 36);
-    Put16(central, 0);
-    Put16(central, 0);
-    Put16(central, 0);
-    Put32(central, item.folder ? 0x10 : 0x20);
-    Put32(central, offset);
+    central += ziptest::Le32(0x02014B50);
+    central += ziptest::Le16(63);
+    central += ziptest::Le16(item.folder ? 10 : 20);
+    central += ziptest::Le16(0);
+    central += ziptest::Le16(method);
+    central += ziptest::Le32(kDosTime);
+    central += ziptest::Le32(crc);
+    central += ziptest::Le32(static_cast<uint32_t>(stored.size()));
+    central += ziptest::Le32(static_cast<uint32_t>(item.data.size()));
+    central += ziptest::Le16(static_cast<uint32_t>(item.name.size()));
+    central += ziptest::Le16(36);
+    central += ziptest::Le16(0);
+    central += ziptest::Le16(0);
+    central += ziptest::Le16(0);
+    central += ziptest::Le32(item.folder ? 0x10 : 0x20);
+    central += ziptest::Le32(offset);
     central += item.name;
-    Put16(central, 0x000A);  // NTFS times: reserved, tag 1, size 24, three FILETIMEs
-    Put16(central, 32);
-    Put32(central, 0);
-    Put16(central, 1);
-    Put16(central, 24);
+    central += ziptest::Le16(0x000A);  // NTFS times: reserved, tag 1, size 24, three FILETIMEs
+    central += ziptest::Le16(32);
+    central += ziptest::Le32(0);
+    central += ziptest::Le16(1);
+    central += ziptest::Le16(24);
     for (int i = 0; i < 3; ++i) {
-      Put32(central, 0x5A3C1D00);
-      Put32(central, 0x01D95660);
+      central += ziptest::Le32(0x5A3C1D00);
+      central += ziptest::Le32(0x01D95660);
     }
   }
   std::string end;
-  Put32(end, 0x06054B50);
-  Put16(end, 0);
-  Put16(end, 0);
-  Put16(end, static_cast<uint32_t>(items.size()));
-  Put16(end, static_cast<uint32_t>(items.size()));
-  Put32(end, static_cast<uint32_t>(central.size()));
-  Put32(end, static_cast<uint32_t>(body.size()));
-  Put16(end, 0);
+  end += ziptest::Le32(0x06054B50);
+  end += ziptest::Le16(0);
+  end += ziptest::Le16(0);
+  end += ziptest::Le16(static_cast<uint32_t>(items.size()));
+  end += ziptest::Le16(static_cast<uint32_t>(items.size()));
+  end += ziptest::Le32(static_cast<uint32_t>(central.size()));
+  end += ziptest::Le32(static_cast<uint32_t>(body.size()));
+  end += ziptest::Le16(0);
   const std::string archive = body + central + end;
   const std::string indexPath = std::string(argv[1]) + ".index";
   FILE* f = std::fopen(argv[1], "wb");
