@@ -5,6 +5,7 @@ the Windows unit tests), which asks the shell for the special folder and
 loads the .lnk through the shell-link interface.
 """
 import os
+import time
 import unittest
 
 import kvharness as h
@@ -101,6 +102,48 @@ class UnattendedRegistrationTest(unittest.TestCase):
         self.assertEqual(sorted(["Kelvane.lnk", "卸载.lnk"]), sorted(os.listdir(os.path.join(programs, "Kelvane"))))
         self.assertEqual(["Kelvane.lnk"], [n for n in os.listdir(desktop) if n.endswith(".lnk")])
         self.assertFalse(os.path.exists(os.path.join(desktop, "Kelvane")))
+
+
+class InteractiveRegistrationTest(unittest.TestCase):
+    """A folder typed into the wizard, without the desktop shortcut; then an
+    unattended install over it into the default folder."""
+
+    def test_typed_folder_then_reinstall_elsewhere(self):
+        if not os.path.isfile(LNKINFO):
+            self.skipTest("lnkinfo.exe not built at %s" % LNKINFO)
+        with h.WineSession() as s:
+            p = s.start_installer([], config=CONFIG)
+            wid = s.wait_for_wizard()
+            self.assertTrue(wid, "the wizard did not show")
+            s.set_install_folder(wid, "C:\\Apps\\Kelvane\\  ")
+            s.click(wid, *h.DESKTOP_CHECKBOX)
+            s.click(wid, *h.RUN_CHECKBOX)
+            s.click(wid, *h.INSTALL_BUTTON)
+            installed = os.path.join(s.unix("C:\\Apps\\Kelvane"), "kvClient.exe")
+            self.assertTrue(s.wait_for(lambda: os.path.isfile(installed), timeout=30), "nothing installed")
+            time.sleep(6)  # past the fourth tick: the finish page is up
+            s.click(wid, *h.CLOSE_BUTTON)
+            self.assertEqual(0, p.wait(30))
+
+            # The typed folder lost its trailing blanks and separator.
+            self.assertEqual(("REG_SZ", "C:\\Apps\\Kelvane\\kv_Uninstall.exe"),
+                             s.reg_query(UNINSTALL_KEY, "UninstallString"))
+            run = link_info(s, CSIDL_PROGRAMS, "Kelvane\\Kelvane.lnk")
+            self.assertEqual(("C:\\Apps\\Kelvane\\kvUpdate.exe", "C:\\Apps\\Kelvane"),
+                             (run["target"], run["workdir"]))
+            desktop = special_folder(s, CSIDL_DESKTOPDIRECTORY)
+            self.assertEqual([], [n for n in os.listdir(desktop) if n.endswith(".lnk")])
+
+            # Installing again into the default folder overwrites all four
+            # values and the shortcuts.
+            self.assertEqual(0, run_unattended(s))
+            uninstaller = "C:\\Program Files\\Kelvane\\\\kv_Uninstall.exe"
+            for name, value in (("DisplayName", "Kelvane"), ("Publisher", "Brevanta"),
+                                ("UninstallString", uninstaller), ("DisplayIcon", uninstaller)):
+                self.assertEqual(("REG_SZ", value), s.reg_query(UNINSTALL_KEY, name), name)
+            for relative in ("Kelvane\\Kelvane.lnk", "Kelvane\\卸载.lnk"):
+                info = link_info(s, CSIDL_PROGRAMS, relative)
+                self.assertEqual("C:\\Program Files\\Kelvane", info["workdir"], relative)
 
 
 if __name__ == "__main__":

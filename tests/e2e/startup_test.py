@@ -5,16 +5,10 @@ import os
 import time
 import unittest
 
-from kvharness import DOWNLOADS, INSTALL_DIR, WineSession
+from kvharness import CANCEL_BUTTON, DOWNLOADS, FINISH_BUTTON, INSTALL_BUTTON, INSTALL_DIR, RUN_CHECKBOX, WineSession
 
 # Reports go to closed loopback ports: they fail at once and change nothing.
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
-
-# Client coordinates in the 688 x 367 main window (pages start 43 px down).
-INSTALL_BUTTON = (448 + 50, 43 + 269 + 17)
-CANCEL_BUTTON = (558 + 50, 43 + 269 + 17)
-RUN_CHECKBOX = (170 + 8, 43 + 254 + 10)
-FINISH_BUTTON = (563 + 50, 43 + 254 + 17)
 
 
 def updater_starts(session):
@@ -51,9 +45,9 @@ class UnattendedRun(unittest.TestCase):
 
 class InteractiveRun(unittest.TestCase):
     def wait_window(self, s):
-        wins = s.wait_for(s.visible_windows, timeout=30)
-        self.assertTrue(wins, "the wizard did not show")
-        return wins[0]
+        wid = s.wait_for_wizard()
+        self.assertTrue(wid, "the wizard did not show")
+        return wid
 
     def test_started_from_a_folder_named_admin_it_waits_for_the_user(self):
         with WineSession() as s:

@@ -21,6 +21,16 @@ KVZIP = os.path.join(BUILD, "kvzip.exe")
 INSTALL_DIR = r"C:\Program Files\Kelvane"
 DOWNLOADS = r"C:\users\admin\Downloads"
 
+# Client coordinates of the wizard's controls in the 688 x 367 main window
+# (the pages start 43 px down, below the caption band).
+FOLDER_EDIT = (30 + 270, 43 + 214 + 17)
+DESKTOP_CHECKBOX = (30 + 8, 43 + 254 + 10)
+RUN_CHECKBOX = (170 + 8, 43 + 254 + 10)
+INSTALL_BUTTON = (448 + 50, 43 + 269 + 17)
+CANCEL_BUTTON = (558 + 50, 43 + 269 + 17)
+FINISH_BUTTON = (563 + 50, 43 + 254 + 17)
+CLOSE_BUTTON = (688 - 13 - 11, 21)
+
 # Where the reports go in tests. The installed config.ini of the sample
 # payload names this log port; the update host comes from .\config.ini.
 LOG_PORT = 16666
@@ -179,10 +189,43 @@ class WineSession:
 
     def click(self, wid, x, y):
         """Clicks at (x, y) in the window's client coordinates."""
-        subprocess.run(["xdotool", "mousemove", "--window", wid, str(x), str(y), "click", "1"], env=self.env)
+        self._xdo("mousemove", "--window", wid, str(x), str(y), "click", "1")
 
     def key(self, wid, *keys):
-        subprocess.run(["xdotool", "key", "--window", wid, *keys], env=self.env)
+        self._xdo("key", "--window", wid, *keys)
+
+    def _xdo(self, *args):
+        # xdotool warns about the focus of a bare Xvfb on every key; the
+        # keys arrive all the same.
+        subprocess.run(["xdotool", *args], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def type_text(self, wid, text):
+        """Types ASCII text key by key. `xdotool type` loses the shift state
+        under a bare Xvfb, so capitals and ':' are sent as shifted keys."""
+        names = {" ": "space", "\\": "backslash", ":": "shift+semicolon", ".": "period", "-": "minus",
+                 "_": "shift+minus", "/": "slash"}
+        keys = []
+        for ch in text:
+            if ch in names:
+                keys.append(names[ch])
+            elif ch.isupper():
+                keys.append("shift+" + ch.lower())
+            else:
+                keys.append(ch)
+        self._xdo("key", "--window", wid, "--delay", "30", *keys)
+
+    def wait_for_wizard(self, timeout=30):
+        """The id of the installer's visible main window, or None."""
+        wins = self.wait_for(self.visible_windows, timeout=timeout)
+        return wins[0] if wins else None
+
+    def set_install_folder(self, wid, folder):
+        """Replaces the text of the wizard's folder box."""
+        self.click(wid, *FOLDER_EDIT)
+        self.key(wid, "End")
+        self.key(wid, "shift+Home")
+        self.key(wid, "BackSpace")
+        self.type_text(wid, folder)
 
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self.env)
