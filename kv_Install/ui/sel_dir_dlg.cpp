@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <string>
+
 #include "core/app.h"
 #include "core/folder_rules.h"
 #include "res/resource.h"
@@ -77,8 +79,12 @@ void CSelDirDlg::OnBrowse() {
 }
 
 void CSelDirDlg::OnInstall() {
-  char text[MAX_PATH] = {};
-  ::GetDlgItemTextA(m_hWnd, IDC_EDIT_DIR, text, sizeof text);
+  // The whole text, however long: a folder cut at a fixed buffer size would
+  // install somewhere the user never typed. A path too long to install into
+  // then fails visibly instead.
+  HWND edit = GetDlgItem(IDC_EDIT_DIR);
+  std::string text(static_cast<size_t>(::GetWindowTextLengthA(edit)) + 1, '\0');
+  text.resize(static_cast<size_t>(::GetWindowTextA(edit, &text[0], static_cast<int>(text.size()))));
   theApp.m_strInstallDir = FolderFromEditText(text);
   theApp.m_bDesktopIcon = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_DESKTOP) == BST_CHECKED ? 1 : 0;
   theApp.m_bRunAfterInstall = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_RUN) == BST_CHECKED ? 1 : 0;

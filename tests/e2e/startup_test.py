@@ -86,6 +86,25 @@ class InteractiveRun(unittest.TestCase):
             self.assertEqual(p.wait(30), 0)
             self.assertTrue(s.wait_for(lambda: updater_starts(s), timeout=20), "the finish button did not start kvUpdate.exe")
 
+    def test_failed_install_shows_the_failure_and_starts_nothing(self):
+        # A folder too long to install into: every entry fails, so the run
+        # ends on the finish page even with "运行软件" ticked, and exits with 2.
+        # The folder is taken whole, not cut to a buffer's size.
+        folder = "C:\\" + "a" * 280
+        with WineSession() as s:
+            p = s.start_installer([], config=CONFIG)
+            wid = self.wait_window(s)
+            s.set_install_folder(wid, folder)
+            s.click(wid, *INSTALL_BUTTON)
+            time.sleep(8)  # past the fourth tick
+            self.assertIsNone(p.poll(), "a failed install must end on the finish page")
+            self.assertEqual([n for n in os.listdir(s.drive_c) if n.startswith("aaa")], [])
+            s.click(wid, *FINISH_BUTTON)
+            self.assertEqual(p.wait(30), 2)
+            self.assertEqual(updater_starts(s), [])
+            key = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane"
+            self.assertEqual(s.reg_query(key, "UninstallString"), ("REG_SZ", folder + "\\kv_Uninstall.exe"))
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
