@@ -25,5 +25,5 @@ struct InstallState {
   int m_bRunAfterInstall = 0;    // 1: start kvUpdate.exe when done instead of the finish page
   int m_bAdmin = 0;              // 1: unattended run
   InstallOutcome m_outcome = InstallOutcome::NotRun;
-  PayloadResult m_payload;       // what unpacking achieved (kept for the finish page)
+  PayloadResult m_payload;       // what unpacking achieved; m_outcome follows from it
 };
