@@ -5,7 +5,7 @@ import os
 import time
 import unittest
 
-from kvharness import CANCEL_BUTTON, DOWNLOADS, FINISH_BUTTON, INSTALL_BUTTON, INSTALL_DIR, RUN_CHECKBOX, WineSession
+from kvharness import CANCEL_BUTTON, CLOSE_BUTTON, DOWNLOADS, FINISH_BUTTON, INSTALL_BUTTON, INSTALL_DIR, RUN_CHECKBOX, WineSession
 
 # Reports go to closed loopback ports: they fail at once and change nothing.
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
@@ -85,6 +85,23 @@ class InteractiveRun(unittest.TestCase):
             s.click(wid, *FINISH_BUTTON)
             self.assertEqual(p.wait(30), 0)
             self.assertTrue(s.wait_for(lambda: updater_starts(s), timeout=20), "the finish button did not start kvUpdate.exe")
+
+    def test_close_button_during_the_install_only_asks_to_wait(self):
+        with WineSession() as s:
+            p = s.start_installer([], config=CONFIG)
+            wid = self.wait_window(s)
+            s.click(wid, *RUN_CHECKBOX)
+            s.click(wid, *INSTALL_BUTTON)
+            time.sleep(1.5)
+            s.click(wid, *CLOSE_BUTTON)
+            notice = s.wait_for(lambda: s.xdotool("search", "--onlyvisible", "--name", "^kvsetup$"), timeout=20)
+            self.assertTrue(notice, "no notice while the install runs")
+            s.key(notice[0], "Return")
+            time.sleep(6)
+            self.assertIsNone(p.poll(), "the close button ended a running install")
+            # On the finish page the same button ends the installer.
+            s.click(wid, *CLOSE_BUTTON)
+            self.assertEqual(p.wait(30), 0)
 
     def test_failed_install_shows_the_failure_and_starts_nothing(self):
         # A folder too long to install into: every entry fails, so the run
