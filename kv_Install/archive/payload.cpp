@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -58,18 +59,44 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailure
   return result;
 }
 
-PayloadResult UnpackPayload(const char* installDir) {
-  // The archive is read in place from the module's resource memory, which
-  // stays mapped for the life of the process.
+namespace {
+
+// The archive is read in place from the module's resource memory, which
+// stays mapped for the life of the process. Null when it cannot be opened.
+ZipHandle* OpenEmbeddedPayload() {
   HMODULE module = ::GetModuleHandleA(nullptr);
   HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId), "ZIP");
   HGLOBAL loaded = resource != nullptr ? ::LoadResource(module, resource) : nullptr;
   const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
   const DWORD size = resource != nullptr ? ::SizeofResource(module, resource) : 0;
+  return data != nullptr ? ZipOpenMemory(data, size) : nullptr;
+}
 
-  ZipHandle* handle = data != nullptr ? ZipOpenMemory(data, size) : nullptr;
+}  // namespace
+
+PayloadResult UnpackPayload(const char* installDir) {
+  ZipHandle* handle = OpenEmbeddedPayload();
   if (handle == nullptr) return PayloadResult{};
   const PayloadResult result = UnpackArchive(handle, installDir);
   (void)ZipClose(handle);  // always ZRES_OK
   return result;
+}
+
+size_t LongestEntryName(ZipHandle* handle) {
+  ZipEntryInfo info;
+  std::memset(&info, 0, sizeof info);
+  if (handle == nullptr || ZipGetEntry(handle, -1, &info) != ZRES_OK) return 0;
+  const int32_t count = info.index;
+  size_t longest = 0;
+  for (int32_t index = 0; index < count; ++index) {
+    if (ZipGetEntry(handle, index, &info) == ZRES_OK) longest = std::max(longest, std::strlen(info.name));
+  }
+  return longest;
+}
+
+size_t LongestPayloadEntryName() {
+  ZipHandle* handle = OpenEmbeddedPayload();
+  const size_t longest = LongestEntryName(handle);
+  if (handle != nullptr) (void)ZipClose(handle);
+  return longest;
 }

@@ -1,6 +1,7 @@
 // The client's files, carried as resource "ZIP" 146 of the installer itself.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "archive/payload_result.h"
@@ -20,3 +21,9 @@ using UnpackFailureFn = void (*)(int32_t index, const char* name, uint32_t resul
 // that the tool writes exactly what the installer would.
 PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailureFn onFailure = nullptr,
                             void* context = nullptr);
+
+// Byte length of the longest cleaned entry name of an open archive, or of the
+// embedded one (0 when it cannot be opened): what must fit below the
+// installation folder in a path buffer.
+size_t LongestEntryName(ZipHandle* handle);
+size_t LongestPayloadEntryName();

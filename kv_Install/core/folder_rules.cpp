@@ -45,3 +45,50 @@ std::string FolderFromEditText(const std::string& text) {
   while (!s.empty() && IsBlank(s.back())) s.pop_back();
   return TrimTrailingBackslashes(s);
 }
+
+namespace {
+
+constexpr size_t kPathLimit = 260;  // MAX_PATH, NUL included
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// "X:" alone (the stored form of "X:\") or "X:" followed by a separator.
+bool IsDrivePath(const std::string& s) {
+  return s.size() >= 2 && IsDriveLetter(s[0]) && s[1] == ':' && (s.size() == 2 || IsSeparator(s[2]));
+}
+
+// "\\server\share[...]" with both names present. The "\\.\" and "\\?\"
+// prefixes name devices and raw paths, not a share: never a folder to install in.
+bool IsSharePath(const std::string& s) {
+  if (s.size() < 5 || s[0] != '\\' || s[1] != '\\') return false;
+  const size_t serverEnd = s.find('\\', 2);
+  if (serverEnd == std::string::npos || serverEnd == 2) return false;
+  const std::string server = s.substr(2, serverEnd - 2);
+  if (server == "." || server == "?") return false;
+  const size_t shareEnd = s.find('\\', serverEnd + 1);
+  return (shareEnd == std::string::npos ? s.size() : shareEnd) > serverEnd + 1;
+}
+
+}  // namespace
+
+FolderProblem CheckInstallFolder(const std::string& folder, size_t longestEntryName) {
+  if (folder.find_first_not_of(" \t\r\n\v\f\\/") == std::string::npos) return FolderProblem::Empty;
+  if (!IsDrivePath(folder) && !IsSharePath(folder)) return FolderProblem::NotFullPath;
+  if (folder.size() + 1 + longestEntryName >= kPathLimit) return FolderProblem::TooLong;
+  return FolderProblem::None;
+}
+
+const char* FolderProblemText(FolderProblem problem) {
+  switch (problem) {
+    case FolderProblem::None:
+      return "";
+    case FolderProblem::Empty:
+      return "请选择安装位置";
+    case FolderProblem::NotFullPath:
+      return "安装位置必须是完整路径，例如 C:\\Program Files\\Kelvane";
+    case FolderProblem::TooLong:
+      return "安装位置太长，请选择较短的路径";
+  }
+  return "";
+}

@@ -20,3 +20,20 @@ std::string FolderFromEditText(const std::string& text);
 
 // The folder with every trailing "\" removed (working directory of the links).
 std::string TrimTrailingBackslashes(const std::string& folder);
+
+// What is wrong with a folder the install command is about to use, checked
+// before anything is written.
+enum class FolderProblem {
+  None,
+  Empty,        // nothing but white space and separators
+  NotFullPath,  // not "X:..." nor "\\server\share...": it would resolve against the current folder
+  TooLong,      // the payload's longest entry would not fit below it in a path buffer
+};
+
+// folder: as FolderFromEditText stores it. longestEntryName: the byte length
+// of the payload's longest entry name; every "folder\name" must stay below
+// the system's 260-byte path limit, its NUL included.
+FolderProblem CheckInstallFolder(const std::string& folder, size_t longestEntryName);
+
+// The short text the directory page shows for a problem (GBK).
+const char* FolderProblemText(FolderProblem problem);

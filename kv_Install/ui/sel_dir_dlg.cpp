@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "archive/payload.h"
 #include "core/app.h"
 #include "core/folder_rules.h"
 #include "res/resource.h"
@@ -85,7 +86,17 @@ void CSelDirDlg::OnInstall() {
   HWND edit = GetDlgItem(IDC_EDIT_DIR);
   std::string text(static_cast<size_t>(::GetWindowTextLengthA(edit)) + 1, '\0');
   text.resize(static_cast<size_t>(::GetWindowTextA(edit, &text[0], static_cast<int>(text.size()))));
-  theApp.m_strInstallDir = FolderFromEditText(text);
+  const std::string folder = FolderFromEditText(text);
+  // Refused here, before anything is written: an empty or relative folder
+  // would resolve against the current folder, and a long one would fail
+  // entry by entry.
+  const FolderProblem problem = CheckInstallFolder(folder, LongestPayloadEntryName());
+  if (problem != FolderProblem::None) {
+    ::MessageBoxA(::GetParent(m_hWnd), FolderProblemText(problem), theApp.AppName().c_str(), MB_OK | MB_ICONWARNING);
+    ::SetFocus(edit);
+    return;
+  }
+  theApp.m_strInstallDir = folder;
   theApp.m_bDesktopIcon = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_DESKTOP) == BST_CHECKED ? 1 : 0;
   theApp.m_bRunAfterInstall = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_RUN) == BST_CHECKED ? 1 : 0;
   ::SendMessageA(::GetParent(m_hWnd), WM_START_INSTALL, 0, 0);

@@ -45,6 +45,23 @@ TEST(CommandLine, SearchStepsOverDoubleByteCharacters) {
   EXPECT_FALSE(IsUnattendedCommandLine("\"C:\\x\\kvsetup.exe admin"));
 }
 
+TEST(CommandLine, ProgramTitleIsTheFileNameWithoutExtension) {
+  const struct {
+    const char* path;
+    const char* title;
+  } cases[] = {
+      {"C:\\users\\admin\\Downloads\\kvsetup.exe", "kvsetup"},
+      {"C:\\x\\Kelvane-2.1.0-setup.exe", "Kelvane-2.1.0-setup"},
+      {"D:/a.b/setup", "setup"},
+      {"setup.tar.exe", "setup.tar"},
+      {"C:\\x\\.exe", ".exe"},
+      {"C:kv.exe", "kv"},
+      // "\x81\x5C" is one character, not a separator.
+      {"C:\\a\x81\x5C" "b.exe", "a\x81\x5C" "b"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ProgramTitle(c.path), c.title) << c.path;
+}
+
 TEST(FolderRules, DefaultKeepsItsTrailingSeparator) {
   EXPECT_EQ(DefaultInstallFolder("C:\\Program Files"), "C:\\Program Files\\Kelvane\\");
 }
@@ -76,6 +93,42 @@ TEST(FolderRules, DoubleByteCharacterEndingIn5CIsNotASeparator) {
   EXPECT_EQ(TrimTrailingBackslashes("D:\\a\x81\x5C\\\\"), "D:\\a\x81\x5C");
   EXPECT_EQ(FolderFromEditText("D:\\a\x81\x5C\\ "), "D:\\a\x81\x5C");
   EXPECT_EQ(FolderFromBrowser("D:\\a\x81\x5C"), "D:\\a\x81\x5C\\Kelvane\\");
+}
+
+TEST(FolderRules, InstallFolderIsCheckedBeforeAnythingIsWritten) {
+  const std::string longest(250, 'a');  // "C:\" + these is 253 bytes
+  const struct {
+    std::string folder;
+    size_t longestName;
+    FolderProblem problem;
+  } cases[] = {
+      {"", 12, FolderProblem::Empty},
+      {" \\ ", 12, FolderProblem::Empty},
+      {"Kelvane", 12, FolderProblem::NotFullPath},
+      {"Apps\\Kelvane", 12, FolderProblem::NotFullPath},
+      {"\\Apps\\Kelvane", 12, FolderProblem::NotFullPath},
+      {" C:\\Apps", 12, FolderProblem::NotFullPath},
+      {"C:Apps", 12, FolderProblem::NotFullPath},
+      {"1:\\Apps", 12, FolderProblem::NotFullPath},
+      {"\\\\server", 12, FolderProblem::NotFullPath},
+      {"\\\\server\\", 12, FolderProblem::NotFullPath},
+      {"\\\\.\\C:\\x", 12, FolderProblem::NotFullPath},
+      {"\\\\?\\C:\\x", 12, FolderProblem::NotFullPath},
+      {"C:", 12, FolderProblem::None},  // what "C:\\" is stored as
+      {"C:\\Apps\\Kelvane", 12, FolderProblem::None},
+      {"d:/Apps", 12, FolderProblem::None},
+      {"\\\\server\\share", 12, FolderProblem::None},
+      {"\\\\server\\share\\Kelvane", 12, FolderProblem::None},
+      // "folder\\name" plus its NUL must fit 260 bytes.
+      {"C:\\" + std::string(243, 'a'), 12, FolderProblem::None},
+      {"C:\\" + std::string(244, 'a'), 12, FolderProblem::TooLong},
+      {"C:\\" + longest, 12, FolderProblem::TooLong},
+      {"C:\\" + longest, 0, FolderProblem::None},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CheckInstallFolder(c.folder, c.longestName), c.problem) << c.folder;
+    EXPECT_EQ(FolderProblemText(c.problem)[0] == '\0', c.problem == FolderProblem::None) << c.folder;
+  }
 }
 
 TEST(UserNumber, TextConvertsLikeTheStandardDecimalConversion) {
