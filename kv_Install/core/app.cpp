@@ -45,6 +45,12 @@ BOOL Ckv_InstallApp::InitInstance() {
   return FALSE;
 }
 
+std::string Ckv_InstallApp::AppName() const {
+  char path[MAX_PATH] = {};
+  const DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
+  return ProgramTitle(n > 0 && n < sizeof path ? path : "kvsetup.exe");
+}
+
 int Ckv_InstallApp::Run() {
   MSG msg;
   while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "core/install_state.h"
 
 class Ckv_InstallDlg;
@@ -18,6 +20,8 @@ class Ckv_InstallApp : public InstallState {
   int Run();
   // Exit status of the process, from the install outcome.
   int ExitStatus() const { return InstallExitStatus(m_outcome); }
+  // The name message boxes show: the executable's file name without extension.
+  std::string AppName() const;
 
   Ckv_InstallDlg* m_pMainWnd = nullptr;
 };

@@ -20,3 +20,13 @@ const char* SkipProgramPath(const char* commandLine) {
 bool IsUnattendedCommandLine(const char* commandLine) {
   return MbcsFind(SkipProgramPath(commandLine), "admin") != nullptr;
 }
+
+std::string ProgramTitle(const std::string& modulePath) {
+  const char* path = modulePath.c_str();
+  const char* name = path;
+  for (const char* p = path; *p != '\0'; p = MbcsNext(p)) {
+    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+  }
+  const char* dot = MbcsFindLast(name, '.');
+  return dot != nullptr && dot != name ? std::string(name, dot) : std::string(name);
+}

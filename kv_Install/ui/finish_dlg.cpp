@@ -28,6 +28,9 @@ BOOL CFinishDlg::OnInitDialog() {
 }
 
 void CFinishDlg::ShowOutcome() {
+  // Once: a second WM_INSTALL_FINISHED changes nothing on the page.
+  if (m_bOutcomeShown) return;
+  m_bOutcomeShown = true;
   // A failed install does not offer to start a client that may be missing or
   // incomplete; the button then only closes the installer.
   const bool ok = InstallSucceeded();

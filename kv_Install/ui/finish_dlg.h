@@ -23,4 +23,5 @@ class CFinishDlg : public CDialog {
   HWND m_pBtnStart = nullptr;
   HBITMAP m_hTopImage = nullptr;
   int m_nTopImageHeight = 0;
+  bool m_bOutcomeShown = false;
 };

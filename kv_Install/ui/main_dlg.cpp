@@ -94,6 +94,21 @@ void Ckv_InstallDlg::OnStartInstall() {
   m_progressPage.ShowWindow(SW_SHOW);
   StartInstallTimers();
   m_finishPage.ShowWindow(SW_HIDE);
+  FocusPage(m_progressPage);
+}
+
+// The keyboard follows the visible page: a control of a hidden page would
+// otherwise keep the focus and take the keys.
+void Ckv_InstallDlg::FocusPage(const CDialog& page) {
+  if (!theApp.m_bAdmin) ::SetFocus(page.GetSafeHwnd());
+}
+
+CDialog* Ckv_InstallDlg::VisiblePage() {
+  for (CDialog* page : {static_cast<CDialog*>(&m_dirPage), static_cast<CDialog*>(&m_progressPage),
+                        static_cast<CDialog*>(&m_finishPage)}) {
+    if (page->IsWindowVisible()) return page;
+  }
+  return nullptr;
 }
 
 void Ckv_InstallDlg::OnInstallFinished() {
@@ -105,11 +120,13 @@ void Ckv_InstallDlg::OnInstallFinished() {
   m_progressPage.ShowWindow(SW_HIDE);
   m_finishPage.ShowOutcome();
   m_finishPage.ShowWindow(SW_SHOW);
+  FocusPage(m_finishPage);
 }
 
 void Ckv_InstallDlg::OnCloseButton() {
   if (m_progressPage.IsWindowVisible()) {
-    ::MessageBoxA(m_hWnd, "安装进行中，请稍等", "kvsetup", MB_OK);
+    // No caption of its own: the box shows the application's name.
+    ::MessageBoxA(m_hWnd, "安装进行中，请稍等", theApp.AppName().c_str(), MB_OK);
     return;
   }
   EndDialog(IDOK);
@@ -158,12 +175,27 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       else EndDialog(IDOK);
       return TRUE;
     case WM_COMMAND:
-      // The plain close button reports through WM_COMMAND.
-      if (LOWORD(wParam) == IDC_BTN_CLOSE) {
-        OnCloseButton();
-        return TRUE;
+      switch (LOWORD(wParam)) {
+        case IDC_BTN_CLOSE:
+          // The plain close button reports through WM_COMMAND.
+          OnCloseButton();
+          return TRUE;
+        case IDOK:
+          // Enter: the dialog manager asks the main window; the visible
+          // page's default command answers.
+          if (CDialog* page = VisiblePage()) ::SendMessageA(page->GetSafeHwnd(), WM_COMMAND, IDOK, 0);
+          return TRUE;
+        case IDCANCEL:
+          // Esc, and the dialog manager's answer to WM_CLOSE.
+          OnCloseButton();
+          return TRUE;
       }
       return FALSE;
+    case WM_CLOSE:
+      // Alt+F4 and the system menu's Close take the close button's path, so
+      // they cannot end an install before its finish page or its updater.
+      OnCloseButton();
+      return TRUE;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg about;

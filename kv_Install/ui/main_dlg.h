@@ -22,6 +22,8 @@ class Ckv_InstallDlg : public CDialog {
   void OnCloseButton();
   void OnPaint();
   void StartInstallTimers();
+  void FocusPage(const CDialog& page);
+  CDialog* VisiblePage();
 
   HICON m_hIcon;
   CSelDirDlg m_dirPage;
