@@ -5,18 +5,11 @@ import os
 import time
 import unittest
 
-from kvharness import CANCEL_BUTTON, CLOSE_BUTTON, DOWNLOADS, FINISH_BUTTON, INSTALL_BUTTON, INSTALL_DIR, RUN_CHECKBOX, WineSession
+from kvharness import (CANCEL_BUTTON, CLOSE_BUTTON, DOWNLOADS, FINISH_BUTTON, INSTALL_BUTTON, INSTALL_DIR, KVSETUP_BADPAYLOAD,
+                       RUN_CHECKBOX, WineSession)
 
 # Reports go to closed loopback ports: they fail at once and change nothing.
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
-
-
-def updater_starts(session):
-    path = os.path.join(session.unix(INSTALL_DIR), "kvUpdate.started.txt")
-    if not os.path.exists(path):
-        return []
-    with open(path, "rb") as f:
-        return f.read().decode("gbk", "replace").splitlines()
 
 
 class UnattendedRun(unittest.TestCase):
@@ -33,7 +26,7 @@ class UnattendedRun(unittest.TestCase):
             self.assertLess(elapsed, 10)
             self.assertEqual(seen, [], "a window of the unattended run became visible")
             self.assertTrue(os.path.isfile(os.path.join(s.unix(INSTALL_DIR), "kvClient.exe")))
-            self.assertEqual(updater_starts(s), [], "the unattended run must not start the updater")
+            self.assertEqual(s.updater_starts(), [], "the unattended run must not start the updater")
 
     def test_admin_in_any_argument_form_selects_the_unattended_run(self):
         with WineSession() as s:
@@ -68,9 +61,9 @@ class InteractiveRun(unittest.TestCase):
             wid = self.wait_window(s)
             s.click(wid, *INSTALL_BUTTON)
             self.assertEqual(p.wait(60), 0)
-            starts = s.wait_for(lambda: updater_starts(s), timeout=20)
+            starts = s.wait_for(lambda: s.updater_starts(), timeout=20)
             self.assertTrue(starts, "kvUpdate.exe was not started")
-            self.assertIn("Program Files\\Kelvane", starts[0])
+            self.assertEqual(starts[0][0], INSTALL_DIR, "the updater's working folder")
 
     def test_install_without_run_ends_on_the_finish_page(self):
         with WineSession() as s:
@@ -81,10 +74,13 @@ class InteractiveRun(unittest.TestCase):
             self.assertTrue(s.wait_for(lambda: os.path.isfile(os.path.join(s.unix(INSTALL_DIR), "kvClient.exe")), 30))
             time.sleep(6)  # the fourth tick has passed: the finish page is up
             self.assertIsNone(p.poll(), "the installer quit instead of showing the finish page")
-            self.assertEqual(updater_starts(s), [])
+            self.assertEqual(s.updater_starts(), [])
             s.click(wid, *FINISH_BUTTON)
             self.assertEqual(p.wait(30), 0)
-            self.assertTrue(s.wait_for(lambda: updater_starts(s), timeout=20), "the finish button did not start kvUpdate.exe")
+            starts = s.wait_for(lambda: s.updater_starts(), timeout=20)
+            self.assertTrue(starts, "the finish button did not start kvUpdate.exe")
+            self.assertEqual(starts[0][0], INSTALL_DIR, "the updater's working folder")
+            self.assertIn("kvUpdate.exe", starts[0][1])
 
     def test_close_button_during_the_install_only_asks_to_wait(self):
         with WineSession() as s:
@@ -104,23 +100,19 @@ class InteractiveRun(unittest.TestCase):
             self.assertEqual(p.wait(30), 0)
 
     def test_failed_install_shows_the_failure_and_starts_nothing(self):
-        # A folder too long to install into: every entry fails, so the run
-        # ends on the finish page even with "运行软件" ticked, and exits with 2.
-        # The folder is taken whole, not cut to a buffer's size.
-        folder = "C:\\" + "a" * 280
+        # A payload whose readme.txt fails its CRC-32: the run ends on the
+        # failure page even with "运行软件" ticked, and exits with 2.
         with WineSession() as s:
-            p = s.start_installer([], config=CONFIG)
+            p = s.start_installer([], config=CONFIG, exe=KVSETUP_BADPAYLOAD)
             wid = self.wait_window(s)
-            s.set_install_folder(wid, folder)
             s.click(wid, *INSTALL_BUTTON)
             time.sleep(8)  # past the fourth tick
             self.assertIsNone(p.poll(), "a failed install must end on the finish page")
-            self.assertEqual([n for n in os.listdir(s.drive_c) if n.startswith("aaa")], [])
+            self.assertEqual(s.static_texts(wid), ["安装失败!"])
+            self.assertEqual(s.button_texts(wid), ["退出"])
             s.click(wid, *FINISH_BUTTON)
             self.assertEqual(p.wait(30), 2)
-            self.assertEqual(updater_starts(s), [])
-            key = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane"
-            self.assertEqual(s.reg_query(key, "UninstallString"), ("REG_SZ", folder + "\\kv_Uninstall.exe"))
+            self.assertEqual(s.updater_starts(), [])
 
 
 if __name__ == "__main__":

@@ -16,6 +16,8 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.environ.get("KV_BUILD", os.path.join(ROOT, "build", "windows"))
 TEMPLATE = os.environ.get("KV_TEMPLATE_PREFIX", os.path.join(BUILD, "wine", "template"))
 KVSETUP = os.path.join(BUILD, "kvsetup.exe")
+WINTEXT = os.path.join(BUILD, "wintext.exe")
+KVSETUP_BADPAYLOAD = os.path.join(BUILD, "kvsetup_badpayload.exe")  # readme.txt with a wrong CRC-32
 KVZIP = os.path.join(BUILD, "kvzip.exe")
 
 INSTALL_DIR = r"C:\Program Files\Kelvane"
@@ -120,11 +122,12 @@ class WineSession:
             cur = os.path.join(cur, match[0] if match else part)
         return cur
 
-    def prepare_folder(self, win_path, config=None):
-        """Makes a folder with kvsetup.exe (and .\\config.ini text when given)."""
+    def prepare_folder(self, win_path, config=None, exe=KVSETUP):
+        """Makes a folder with kvsetup.exe (a copy of exe; and .\\config.ini
+        text when given)."""
         folder = self.unix(win_path)
         os.makedirs(folder, exist_ok=True)
-        shutil.copy(KVSETUP, os.path.join(folder, "kvsetup.exe"))
+        shutil.copy(exe, os.path.join(folder, "kvsetup.exe"))
         if config is not None:
             with open(os.path.join(folder, "config.ini"), "wb") as f:
                 f.write(config.encode("gbk") if isinstance(config, str) else config)
@@ -144,9 +147,10 @@ class WineSession:
         out, err = p.communicate(timeout=timeout)
         return p.returncode, out, err
 
-    def start_installer(self, args=(), folder=DOWNLOADS, config=None):
-        """Starts kvsetup.exe from folder, with .\\config.ini when given."""
-        cwd = self.prepare_folder(folder, config)
+    def start_installer(self, args=(), folder=DOWNLOADS, config=None, exe=KVSETUP):
+        """Starts kvsetup.exe (a copy of exe) from folder, with .\\config.ini
+        when given."""
+        cwd = self.prepare_folder(folder, config, exe)
         return self.start(os.path.join(cwd, "kvsetup.exe"), args, cwd)
 
     def wine(self, *args, timeout=60):
@@ -226,6 +230,53 @@ class WineSession:
         self.key(wid, "shift+Home")
         self.key(wid, "BackSpace")
         self.type_text(wid, folder)
+
+    def updater_starts(self, folder=INSTALL_DIR):
+        """(working folder, command line) of each start of the installed
+        kvUpdate.exe, as the sample program records them."""
+        path = os.path.join(self.unix(folder), "kvUpdate.started.txt")
+        if not os.path.exists(path):
+            return []
+        with open(path, "rb") as f:
+            lines = f.read().decode("gbk", "replace").splitlines()
+        return [tuple(line.split("\t", 1)) for line in lines if line]
+
+    def controls(self, exe="kvsetup.exe"):
+        """The visible windows of the program as wintext.exe lists them: dicts
+        with depth, cls, id, style, rect (x, y, w, h in the top-level window's
+        client coordinates) and text."""
+        rc, out, _ = self.run(WINTEXT, [exe])
+        rows = []
+        for line in out.decode("gbk", "replace").splitlines():
+            parts = line.rstrip("\r").split("\t", 5)
+            if len(parts) == 6:
+                rows.append({"depth": int(parts[0]), "cls": parts[1], "id": int(parts[2]), "style": int(parts[3], 16),
+                             "rect": tuple(int(v) for v in parts[4].split(",")), "text": parts[5]})
+        return rows
+
+    def static_texts(self, wid=None):
+        """Texts of the visible static controls of the wizard's pages."""
+        return [c["text"] for c in self.controls() if c["cls"].lower() == "static" and c["depth"] == 2]
+
+    def button_texts(self, wid=None):
+        """Captions of the visible push buttons of the wizard's pages (not
+        the check boxes, not the caption-less close button)."""
+        return [c["text"] for c in self.controls()
+                if c["cls"].lower() == "button" and c["depth"] == 2 and (c["style"] & 0xF) in (0, 1, 0xB)]
+
+    def grab(self, wid):
+        """The window's pixels as they are on the screen: a function
+        (x, y) -> (r, g, b) in client coordinates (the window has no frame)."""
+        geo = self.window_geometry(wid)
+        left, top = int(geo["X"]), int(geo["Y"])
+        raw = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env,
+                             capture_output=True, check=True).stdout
+        width = 1280  # the Xvfb screen of Display
+
+        def pixel(x, y):
+            i = 3 * ((top + y) * width + left + x)
+            return tuple(raw[i:i + 3])
+        return pixel
 
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self.env)

@@ -1,0 +1,186 @@
+"""The wizard as a person meets it: how each page looks (pixels read from the
+screen, control places from wintext.exe), dragging, the system menu, the
+keyboard, and folders the directory page refuses."""
+import os
+import time
+import unittest
+
+from kvharness import (CLOSE_BUTTON, FOLDER_EDIT, INSTALL_BUTTON, INSTALL_DIR, RUN_CHECKBOX, WineSession)
+
+# Reports go to closed loopback ports: they fail at once and change nothing.
+CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
+
+CAPTION = (36, 36, 36)
+BODY = (45, 45, 45)
+BLUE = (65, 125, 253)
+GREY = (119, 119, 119)
+RED = (231, 39, 39)
+WHITE = (255, 255, 255)
+
+
+def near(colour, expected, tolerance=3):
+    return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
+
+
+class Wizard(unittest.TestCase):
+    def start(self, s):
+        p = s.start_installer([], config=CONFIG)
+        wid = s.wait_for_wizard()
+        self.assertTrue(wid, "the wizard did not show")
+        time.sleep(1)  # first paint
+        return p, wid
+
+    def control(self, s, cls, text=None, cid=None):
+        for c in s.controls():
+            if c["cls"].lower() == cls.lower() and (text is None or c["text"] == text) and (cid is None or c["id"] == cid):
+                return c
+        self.fail("no visible %s %r" % (cls, text if text is not None else cid))
+
+    def wait_for_page(self, s, cls, text, timeout=40):
+        found = s.wait_for(lambda: [c for c in s.controls() if c["cls"].lower() == cls.lower() and c["text"] == text],
+                           timeout=timeout, interval=0.5)
+        self.assertTrue(found, "the page with %r did not show" % text)
+
+    def notice(self, s):
+        return s.wait_for(lambda: s.xdotool("search", "--onlyvisible", "--name", "^kvsetup$"), timeout=20)
+
+    def assertNothingInstalled(self, s):
+        self.assertFalse(os.path.exists(s.unix(INSTALL_DIR)), "something was installed")
+
+    def test_directory_page_as_drawn(self):
+        with WineSession() as s:
+            p, wid = self.start(s)
+            geo = s.window_geometry(wid)
+            self.assertEqual((geo["WIDTH"], geo["HEIGHT"]), ("688", "367"))
+            px = s.grab(wid)
+            self.assertEqual(px(300, 3), CAPTION)
+            self.assertEqual(px(10, 360), BODY)
+            self.assertEqual(px(680, 240), BODY)
+            # The product name, about 20 px from the left in the band.
+            name = [x for x in range(0, 200) for y in range(8, 36) if near(px(x, y), (122, 124, 136), 6)]
+            self.assertTrue(name, "no product name in the caption band")
+            self.assertTrue(19 <= min(name) <= 24, min(name))
+
+            # Control places, from the windows themselves.
+            self.assertEqual(self.control(s, "Button", cid=1110)["rect"], (653, 10, 22, 22))
+            self.assertEqual(self.control(s, "Edit", cid=1000)["rect"], (30, 43 + 214, 540, 35))
+            self.assertEqual(self.control(s, "Button", "浏览...")["rect"], (570, 43 + 214, 88, 35))
+            self.assertEqual(self.control(s, "Button", "立即安装")["rect"], (448, 43 + 269, 100, 35))
+            self.assertEqual(self.control(s, "Button", "取消")["rect"], (558, 43 + 269, 100, 35))
+
+            # Fills: rounded install and cancel buttons, a square browse button.
+            self.assertEqual(px(452, 43 + 272), BLUE)
+            self.assertEqual(px(562, 43 + 272), GREY)
+            self.assertEqual(px(572, 43 + 216), BLUE)
+            self.assertEqual(px(570, 43 + 214), BLUE, "the browse button has square corners")
+            self.assertNotEqual(px(448, 43 + 269), BLUE, "the install button has rounded corners")
+            self.assertNotEqual(px(558, 43 + 269), GREY, "the cancel button has rounded corners")
+
+            # The folder text sits in the middle of the white 35-px box.
+            self.assertEqual(px(32, 43 + 215), WHITE)
+            self.assertEqual(px(32, 43 + 247), WHITE)
+            ink = [y for y in range(43 + 214, 43 + 249) if any(px(x, y)[0] < 128 for x in range(34, 200))]
+            self.assertTrue(ink, "no folder text in the box")
+            above, below = ink[0] - (43 + 214), (43 + 248) - ink[-1]
+            self.assertLessEqual(abs(above - below), 3, (above, below))
+
+            # The close button: grey cross, red face while the mouse rests on it.
+            cx, cy = CLOSE_BUTTON
+            self.assertEqual(px(655, 12), CAPTION)
+            s._xdo("mousemove", "--window", wid, str(cx), str(cy))
+            time.sleep(0.7)
+            self.assertEqual(s.grab(wid)(655, 12), RED)
+            s._xdo("mousemove", "--window", wid, "300", "200")
+            time.sleep(0.7)
+            self.assertEqual(s.grab(wid)(655, 12), CAPTION)
+
+            # Dragging the caption band moves the window; dragging a page does not.
+            def drag(x, y):
+                before = s.window_geometry(wid)
+                s._xdo("mousemove", "--window", wid, str(x), str(y), "mousedown", "1")
+                s._xdo("mousemove_relative", "--sync", "40", "30")
+                time.sleep(0.3)
+                s._xdo("mousemove_relative", "--sync", "20", "10")
+                time.sleep(0.3)
+                s._xdo("mouseup", "1")
+                time.sleep(0.5)
+                after = s.window_geometry(wid)
+                return int(after["X"]) - int(before["X"]), int(after["Y"]) - int(before["Y"])
+            self.assertEqual(drag(300, 20), (60, 40))
+            self.assertEqual(drag(300, 200), (0, 0))
+
+            # The system menu from the keyboard, and its about box.
+            s.key(wid, "alt+space")
+            time.sleep(0.7)
+            s.key(wid, "a")
+            about = s.wait_for(lambda: s.xdotool("search", "--onlyvisible", "--name", "^About kv_Install$"), timeout=10)
+            self.assertTrue(about, "no about box from the system menu")
+            s.key(about[0], "Return")
+            self.assertTrue(s.wait_for(lambda: not s.xdotool("search", "--onlyvisible", "--name", "^About kv_Install$"), 10))
+
+            # Esc on the directory page ends the installer; nothing is written.
+            s.key(wid, "Escape")
+            self.assertEqual(p.wait(20), 0)
+            self.assertNothingInstalled(s)
+
+    def test_keyboard_only_install_to_the_finish_page(self):
+        with WineSession() as s:
+            p, wid = self.start(s)
+            # The folder box has the focus; two tabs reach "运行软件".
+            s.key(wid, "Tab")
+            s.key(wid, "Tab")
+            s.key(wid, "space")
+            s.key(wid, "Return")
+            self.wait_for_page(s, "Static", "正在安装...")
+            bar = self.control(s, "msctls_progress32")
+            self.assertEqual((bar["rect"][0], bar["rect"][2], bar["rect"][3]), (20, 648, 10))
+            # Esc and Alt+F4 on the progress page only ask to wait.
+            for keys in ("Escape", "alt+F4"):
+                s.key(wid, keys)
+                box = self.notice(s)
+                self.assertTrue(box, "no notice for %s during the install" % keys)
+                s.key(box[0], "Return")
+                s.wait_for(lambda: not s.xdotool("search", "--onlyvisible", "--name", "^kvsetup$"), 10)
+            self.wait_for_page(s, "Button", "立即体验")
+            self.assertIsNone(p.poll())
+            self.assertEqual(self.control(s, "Button", "立即体验")["rect"], (563, 43 + 254, 100, 35))
+            self.assertEqual(s.grab(wid)(563, 43 + 254), BLUE, "the finish button has square corners")
+            self.assertEqual(s.updater_starts(), [])
+            s.key(wid, "Return")
+            self.assertEqual(p.wait(30), 0)
+            starts = s.wait_for(s.updater_starts, timeout=20)
+            self.assertTrue(starts, "Enter on the finish page did not start kvUpdate.exe")
+            self.assertEqual(starts[0][0], INSTALL_DIR)
+
+    def test_alt_f4_on_the_finish_page_starts_nothing(self):
+        with WineSession() as s:
+            p, wid = self.start(s)
+            s.click(wid, *RUN_CHECKBOX)
+            s.click(wid, *INSTALL_BUTTON)
+            self.wait_for_page(s, "Button", "立即体验")
+            s.key(wid, "alt+F4")
+            self.assertEqual(p.wait(20), 0)
+            time.sleep(1)
+            self.assertEqual(s.updater_starts(), [])
+
+    def test_folders_that_cannot_be_installed_into_are_refused(self):
+        with WineSession() as s:
+            p, wid = self.start(s)
+            before = sorted(os.listdir(s.drive_c))
+            for folder in ("", "Kelvane", "C:\\" + "a" * 247):
+                s.set_install_folder(wid, folder)
+                s.click(wid, *INSTALL_BUTTON)
+                box = self.notice(s)
+                self.assertTrue(box, "no message for %r" % folder)
+                s.key(box[0], "Return")
+                self.assertTrue(s.wait_for(lambda: not s.xdotool("search", "--onlyvisible", "--name", "^kvsetup$"), 10))
+                self.assertIsNone(p.poll(), folder)
+                self.assertEqual(self.control(s, "Edit", cid=1000)["text"], folder)
+            self.assertEqual(sorted(os.listdir(s.drive_c)), before, "a refused folder wrote something")
+            self.assertEqual(os.listdir(s.unix(r"C:\users\admin\Downloads")), ["config.ini", "kvsetup.exe"])
+            s.click(wid, *CLOSE_BUTTON)
+            self.assertEqual(p.wait(20), 0)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

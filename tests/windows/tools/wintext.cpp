@@ -1,0 +1,71 @@
+// wintext.exe NAME: lists the visible windows of the processes whose
+// executable is NAME (default kvsetup.exe), one line each, for end-to-end
+// tests that need what X cannot tell them (child controls are not X windows):
+//   depth \t class \t control ID \t style (hex) \t x,y,w,h (top-level client coordinates) \t text
+// A top-level window has depth 0; its descendants follow it, depth first.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+namespace {
+
+std::set<DWORD> ProcessesNamed(const char* name) {
+  std::set<DWORD> ids;
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = ::Process32First(snapshot, &entry); ok; ok = ::Process32Next(snapshot, &entry)) {
+    if (::lstrcmpiA(entry.szExeFile, name) == 0) ids.insert(entry.th32ProcessID);
+  }
+  ::CloseHandle(snapshot);
+  return ids;
+}
+
+void Print(HWND window, HWND top, int depth) {
+  char cls[128] = {};
+  char text[1024] = {};
+  ::GetClassNameA(window, cls, sizeof cls);
+  // WM_GETTEXT, not GetWindowText: across processes the latter gives the
+  // creation text of an edit box, not what it holds now. A busy installer
+  // (the install step blocks its thread) gets a second to answer.
+  DWORD_PTR copied = 0;
+  if (!::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000,
+                             &copied)) {
+    ::GetWindowTextA(window, text, sizeof text);
+  }
+  RECT rc;
+  ::GetWindowRect(window, &rc);
+  POINT origin = {0, 0};
+  ::ClientToScreen(top, &origin);
+  std::printf("%d\t%s\t%d\t%08lx\t%ld,%ld,%ld,%ld\t%s\n", depth, cls, ::GetDlgCtrlID(window),
+              static_cast<unsigned long>(::GetWindowLongA(window, GWL_STYLE)), rc.left - origin.x,
+              rc.top - origin.y, rc.right - rc.left, rc.bottom - rc.top, text);
+}
+
+void PrintTree(HWND window, HWND top, int depth) {
+  if (!::IsWindowVisible(window)) return;
+  Print(window, top, depth);
+  for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    PrintTree(child, top, depth + 1);
+  }
+}
+
+BOOL CALLBACK OnTopLevel(HWND window, LPARAM param) {
+  const std::set<DWORD>* ids = reinterpret_cast<const std::set<DWORD>*>(param);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  if (ids->count(pid) != 0) PrintTree(window, window, 0);
+  return TRUE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::set<DWORD> ids = ProcessesNamed(argc > 1 ? argv[1] : "kvsetup.exe");
+  ::EnumWindows(OnTopLevel, reinterpret_cast<LPARAM>(&ids));
+  return ids.empty() ? 1 : 0;
+}
