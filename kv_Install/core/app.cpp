@@ -6,7 +6,15 @@
 #include <cstdlib>
 
 #include "core/command_line.h"
+#include "skin/theme.h"
 #include "ui/main_dlg.h"
+
+// The process-wide objects live in this one file because C++ builds the
+// objects of one file in the order they are written, and leaves the order
+// across files open. The theme comes first (its fonts are made before any
+// window), then COM, then the application object; they go at exit in
+// reverse.
+CTheme theTheme;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the installer's skin pictures: the two top images (688 x 189) and
-the application icon. They are drawn here rather than kept as binaries so the
+"""Writes the installer's skin pictures: the two top images (688 x 189), the
+close button's two faces (22 x 22 PNGs) and the application icon. They are drawn here rather than kept as binaries so the
 repository stays small and the pictures can be changed in one place.
 
 usage: make_skin.py OUTDIR
@@ -9,6 +9,7 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 W, H = 688, 189
 
@@ -56,10 +57,57 @@ def icon():
     return struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", n, n, 0, 0, 1, 32, len(image), 22) + image
 
 
+def png(width, height, channels, pixel):
+    """A PNG of 8-bit RGB (3 channels) or RGBA (4) rows, pixel(x, y) giving
+    the channel values. No time or text chunks, so the bytes depend only on
+    the picture (and on zlib)."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    colour_type = {3: 2, 4: 6}[channels]
+    raw = b"".join(b"\0" + b"".join(bytes(pixel(x, y)) for x in range(width)) for y in range(height))
+    head = struct.pack(">IIBBBBB", width, height, 8, colour_type, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+
+
+def cross_cover(x, y, n=22, arm=6.5, half_width=0.85, grid=4):
+    """How much of pixel (x, y) the close button's cross covers, 0..1: two
+    diagonal strokes through the centre, sampled on a grid x grid raster so
+    the edges come out soft."""
+    c = n / 2.0
+    hits = 0
+    for sy in range(grid):
+        for sx in range(grid):
+            px = x + (sx + 0.5) / grid - c
+            py = y + (sy + 0.5) / grid - c
+            d1 = abs(px + py) / math.sqrt(2)  # distance from the stroke along x = y
+            d2 = abs(px - py) / math.sqrt(2)  # and from the one along x = -y
+            if (d2 <= half_width and d1 <= arm) or (d1 <= half_width and d2 <= arm):
+                hits += 1
+    return hits / float(grid * grid)
+
+
+def close_normal():
+    """155: a light grey cross on a transparent ground, soft edges."""
+    return png(22, 22, 4, lambda x, y: (220, 220, 220, int(round(255 * cross_cover(x, y)))))
+
+
+def close_hover():
+    """154: a white cross on a red square, no alpha channel."""
+    red = (231, 39, 39)
+
+    def pixel(x, y):
+        a = cross_cover(x, y)
+        return tuple(int(round(v + (255 - v) * a)) for v in red)
+
+    return png(22, 22, 3, pixel)
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
-    for name, data in (("top.bmp", top_image(24, 0)), ("top_progress.bmp", top_image(32, 10)), ("kvsetup.ico", icon())):
+    for name, data in (("top.bmp", top_image(24, 0)), ("top_progress.bmp", top_image(32, 10)), ("kvsetup.ico", icon()),
+                       ("close_normal.png", close_normal()), ("close_hover.png", close_hover())):
         with open(os.path.join(out, name), "wb") as f:
             f.write(data)
 

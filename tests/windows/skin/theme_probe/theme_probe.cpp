@@ -1,0 +1,30 @@
+// Prints what the theme made of the fonts installed in this prefix, for the
+// end-to-end theme test: "face <name>", "preferred <0|1>", then one line per
+// font: "font <n> <lfHeight> <lfWeight> <lfUnderline> <lfFaceName>". Text is
+// code page 936.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "skin/theme.h"
+
+CTheme theTheme;
+
+int main() {
+  std::printf("face %s\n", theTheme.m_choice.face);
+  int preferred = 0;
+  for (const std::string& name : theTheme.m_arrFontNames) preferred |= NamesPreferredFace(name) ? 1 : 0;
+  std::printf("families %u preferred %d\n", static_cast<unsigned>(theTheme.m_arrFontNames.size()), preferred);
+  const HFONT fonts[8] = {theTheme.m_fontText,  theTheme.m_fontButton, theTheme.m_fontUnderline,
+                          theTheme.m_fontTitle, theTheme.m_fontLarge,  theTheme.m_fontMedium,
+                          theTheme.m_fontHeavy, theTheme.m_fontBold};
+  for (int n = 0; n < 8; ++n) {
+    LOGFONTA lf = {};
+    if (fonts[n] == nullptr || ::GetObjectA(fonts[n], sizeof lf, &lf) != sizeof lf) {
+      std::printf("font %d none\n", n);
+      continue;
+    }
+    std::printf("font %d %ld %ld %d %s\n", n, lf.lfHeight, lf.lfWeight, lf.lfUnderline, lf.lfFaceName);
+  }
+  return 0;
+}
