@@ -129,14 +129,6 @@ TEST_F(Surfaces, ArcsThatDrawNothing) {
   EXPECT_TRUE(Painted(s).empty());
 }
 
-TEST_F(Surfaces, SharedDrawingsStayInsideAndPaint) {
-  for (const Drawing& d : kDrawings) {
-    MemorySurface m(kDrawingWidth, kDrawingHeight, kDrawingBackground);
-    d.draw(m);
-    EXPECT_FALSE(Painted(m).empty()) << d.name;
-  }
-}
-
 TEST(Premultiply, ScalesColourByAlphaTruncating) {
   struct Case {
     std::uint8_t in[4], out[4];

@@ -1,7 +1,8 @@
 // Prints what the theme made of the fonts installed in this prefix, for the
-// end-to-end theme test: "face <name>", "preferred <0|1>", then one line per
-// font: "font <n> <lfHeight> <lfWeight> <lfUnderline> <lfFaceName>". Text is
-// code page 936.
+// end-to-end theme test: "face <name>", "count <n> preferred <0|1>", one line per
+// font: "font <n> <lfHeight> <lfWeight> <lfUnderline> <lfFaceName>", and last
+// "realized <face>" (the face GDI picks for the button font) and
+// "family <full name>" for each enumerated family. Text is code page 936.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,7 +15,7 @@ int main() {
   std::printf("face %s\n", theTheme.m_choice.face);
   int preferred = 0;
   for (const std::string& name : theTheme.m_arrFontNames) preferred |= NamesPreferredFace(name) ? 1 : 0;
-  std::printf("families %u preferred %d\n", static_cast<unsigned>(theTheme.m_arrFontNames.size()), preferred);
+  std::printf("count %u preferred %d\n", static_cast<unsigned>(theTheme.m_arrFontNames.size()), preferred);
   const HFONT fonts[8] = {theTheme.m_fontText,  theTheme.m_fontButton, theTheme.m_fontUnderline,
                           theTheme.m_fontTitle, theTheme.m_fontLarge,  theTheme.m_fontMedium,
                           theTheme.m_fontHeavy, theTheme.m_fontBold};
@@ -26,5 +27,13 @@ int main() {
     }
     std::printf("font %d %ld %ld %d %s\n", n, lf.lfHeight, lf.lfWeight, lf.lfUnderline, lf.lfFaceName);
   }
+  HDC screen = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(screen, theTheme.m_fontButton);
+  char realized[LF_FACESIZE] = "";
+  (void)::GetTextFaceA(screen, sizeof realized, realized);
+  ::SelectObject(screen, old);
+  ::ReleaseDC(nullptr, screen);
+  std::printf("realized %s\n", realized);
+  for (const std::string& name : theTheme.m_arrFontNames) std::printf("family %s\n", name.c_str());
   return 0;
 }
