@@ -19,10 +19,6 @@ bool CDialog::Create(HWND parent) {
   return hwnd != nullptr;
 }
 
-void CDialog::DestroyWindow() {
-  if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
-}
-
 void CDialog::EndDialog(INT_PTR result) {
   if (m_bModal) {
     ::EndDialog(m_hWnd, result);
@@ -37,17 +33,22 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
   CDialog* self = nullptr;
   if (msg == WM_INITDIALOG) {
     self = reinterpret_cast<CDialog*>(lParam);
-    self->m_hWnd = hwnd;
-    ::SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+    self->Bind(hwnd);
     const BOOL focus = self->OnInitDialog();
     return focus;
   }
-  self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+  // Only this procedure binds a window to a CDialog.
+  self = static_cast<CDialog*>(CWnd::FromHandle(hwnd));
   if (self == nullptr) return FALSE;
+  LRESULT reflected = 0;
+  if (ReflectToChild(hwnd, msg, wParam, lParam, &reflected)) {
+    if (msg != WM_DRAWITEM) return static_cast<INT_PTR>(reflected);  // WM_CTLCOLOR*: the brush itself
+    self->SetMessageResult(reflected);
+    return TRUE;
+  }
   const INT_PTR result = self->OnMessage(msg, wParam, lParam);
   if (msg == WM_NCDESTROY) {
-    ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-    self->m_hWnd = nullptr;
+    self->Unbind();
     self->OnFinalMessage();
   }
   return result;

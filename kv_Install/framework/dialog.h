@@ -1,30 +1,28 @@
 // The dialog base the installer's windows are built on: a dialog created from
 // a resource template, modal or modeless, whose messages go to a virtual
 // OnMessage of the C++ object. The object is bound to its window at
-// WM_INITDIALOG (lParam carries `this`).
+// WM_INITDIALOG (lParam carries `this`) through the binding every CWnd uses.
+//
+// A child's drawing and colour requests (WM_DRAWITEM, WM_CTLCOLOR*) go to the
+// child's own object first (ReflectToChild); the page's OnMessage sees them
+// only when that object is absent or gives no answer.
 #pragma once
 
 #include <windows.h>
 
-class CDialog {
+#include "framework/wnd.h"
+
+class CDialog : public CWnd {
  public:
   explicit CDialog(int templateId) : m_nTemplateId(templateId) {}
-  virtual ~CDialog();
-  CDialog(const CDialog&) = delete;
-  CDialog& operator=(const CDialog&) = delete;
+  ~CDialog() override;
 
   // Runs the dialog modally (DialogBoxParamA); returns the EndDialog result.
   INT_PTR DoModal(HWND parent = nullptr);
   // Creates the dialog modeless (CreateDialogParamA); true when it exists.
   bool Create(HWND parent);
-  void DestroyWindow();
 
-  HWND GetSafeHwnd() const { return m_hWnd; }
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
-  bool IsWindowVisible() const { return m_hWnd != nullptr && ::IsWindowVisible(m_hWnd); }
-  void ShowWindow(int show) const {
-    if (m_hWnd) ::ShowWindow(m_hWnd, show);
-  }
 
  protected:
   // Called at WM_INITDIALOG once the object is bound; TRUE lets the system
@@ -40,7 +38,6 @@ class CDialog {
   void EndDialog(INT_PTR result);
   bool IsModal() const { return m_bModal; }
 
-  HWND m_hWnd = nullptr;
   int m_nTemplateId;
 
  private:

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-constexpr UINT WM_SKINBTN_CLICK = WM_USER + 3;       // 1027, lParam: the button's control ID
+#include "skin/skin_messages.h"  // WM_SKINBTN_CLICK (1027)
+
 constexpr UINT WM_SHOW_DIRPAGE = WM_USER + 100;      // 1124
 constexpr UINT WM_START_INSTALL = WM_USER + 101;     // 1125, sent by the directory page
 constexpr UINT WM_INSTALL_FINISHED = WM_USER + 102;  // 1126, posted by the progress tick

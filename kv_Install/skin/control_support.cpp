@@ -1,0 +1,26 @@
+#include "skin/control_support.h"
+
+#include <commctrl.h>
+
+BOOL TrackHoverAndLeave(HWND hwnd) {
+  TRACKMOUSEEVENT tme = {};
+  tme.cbSize = sizeof tme;  // 16 in this 32-bit program
+  tme.dwFlags = TME_HOVER | TME_LEAVE;
+  tme.hwndTrack = hwnd;
+  tme.dwHoverTime = 10;
+  return ::_TrackMouseEvent(&tme);
+}
+
+void ShowHandCursor() { (void)::SetCursor(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))); }
+
+void InvalidateParentUnder(HWND hwnd) {
+  HWND parent = ::GetParent(hwnd);
+  if (parent == nullptr) return;
+  RECT rc;
+  (void)::GetWindowRect(hwnd, &rc);
+  POINT corners[2] = {{rc.left, rc.top}, {rc.right, rc.bottom}};
+  (void)::ScreenToClient(parent, &corners[0]);
+  (void)::ScreenToClient(parent, &corners[1]);
+  rc = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+  (void)::InvalidateRect(parent, &rc, TRUE);
+}

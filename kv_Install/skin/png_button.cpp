@@ -1,0 +1,150 @@
+#include "skin/png_button.h"
+
+#include <cstring>
+
+#include "framework/gdi.h"
+#include "framework/handles.h"
+#include "skin/control_support.h"
+#include "skin/skin_messages.h"
+#include "skin/theme.h"
+
+namespace {
+
+constexpr UINT kNormalFace = 155;  // light grey cross on a transparent ground
+constexpr UINT kHoverFace = 154;   // white cross on red
+
+void LoadFace(CImage* image, UINT id, int* width, int* height) {
+  (void)LoadPngResource(image, id);
+  PremultiplyAlpha(image);
+  *width = image->m_nWidth;
+  *height = image->m_nHeight;
+}
+
+}  // namespace
+
+CPngButton::CPngButton() {
+  LoadFace(&m_imgNormal, kNormalFace, &m_nNormalWidth, &m_nNormalHeight);
+  LoadFace(&m_imgHover, kHoverFace, &m_nHoverWidth, &m_nHoverHeight);
+  LoadFace(&m_imgPressed, kHoverFace, &m_nPressedWidth, &m_nPressedHeight);
+  LoadFace(&m_imgLatched, kHoverFace, &m_nLatchedWidth, &m_nLatchedHeight);
+  m_bTrackEnabled = 1;
+}
+
+void CPngButton::PreSubclassWindow() {
+  CButton::PreSubclassWindow();
+  ModifyStyle(0, BS_OWNERDRAW);
+}
+
+void CPngButton::InvalidateParentArea() const { InvalidateParentUnder(m_hWnd); }
+
+const CImage& CPngButton::FaceFor(int state) const {
+  switch (state) {
+    case BUTTON_STATE_HOVER:
+      return m_imgHover;
+    case BUTTON_STATE_PRESSED:
+      return m_imgPressed;
+    case BUTTON_STATE_LATCHED:
+      return m_imgLatched;
+    default:
+      return m_imgNormal;
+  }
+}
+
+void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
+  HDC dc = item.hDC;
+  const std::string caption = GetWindowText();
+  m_nState = SelectButtonState(m_nMode, m_bHover != 0, item.itemState, &m_bLatched, m_nState);
+
+  const SkinRect rc = ToSkinRect(item.rcItem);
+  const int y = PngFaceTop(rc, !m_imgHover.IsNull(), m_nHoverHeight);
+  const CImage& face = FaceFor(m_nState);
+  if (!face.IsNull()) {
+    (void)face.Draw(dc, 0, y, face.m_nWidth, face.m_nHeight, 0, 0, face.m_nWidth, face.m_nHeight);
+  }
+  if (caption.empty()) return;
+
+  (void)::SetBkMode(dc, TRANSPARENT);
+  (void)::SetTextColor(dc, m_crText);
+  HGDIOBJ font = theTheme.m_fontButton;
+  ScopedSelect selectFont(dc, font != nullptr ? font : ::GetCurrentObject(dc, OBJ_FONT));
+  SIZE extent = {0, 0};
+  (void)::GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+  const CaptionPlacement placement = PlacePngCaption(m_nTextPos, rc, {extent.cx, extent.cy}, m_nNormalWidth);
+  RECT target = ToRect(placement.rect);
+  switch (placement.kind) {
+    case CaptionKind::Centred:
+      (void)::DrawTextA(dc, caption.c_str(), -1, &target, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      break;
+    case CaptionKind::BelowCentre:
+      (void)::DrawTextA(dc, caption.c_str(), -1, &target, DT_WORDBREAK);
+      break;
+    case CaptionKind::BesideFace:
+      (void)::TextOutA(dc, placement.x, placement.y, caption.c_str(), static_cast<int>(caption.size()));
+      break;
+    case CaptionKind::None:
+      break;
+  }
+}
+
+void CPngButton::SizeToContent() {
+  char caption[512] = {};
+  (void)::GetWindowTextA(m_hWnd, caption, sizeof caption);
+  const bool hasCaption = caption[0] != '\0';
+  const bool hasFace = !m_imgNormal.IsNull();
+  if (!hasCaption && !hasFace) return;
+
+  ScopedClientDC dc(m_hWnd);
+  HGDIOBJ font = theTheme.m_fontButton;
+  ScopedSelect selectFont(dc.get(), font != nullptr ? font : ::GetCurrentObject(dc.get(), OBJ_FONT));
+  SIZE extent = {0, 0};
+  if (hasCaption) (void)::GetTextExtentPoint32A(dc.get(), caption, static_cast<int>(std::strlen(caption)), &extent);
+  SkinSize size = {0, 0};
+  if (PngButtonSize(hasCaption, {extent.cx, extent.cy}, hasFace, {m_nNormalWidth, m_nNormalHeight}, &size)) {
+    (void)SetWindowPos(nullptr, 0, 0, size.cx, size.cy,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
+  }
+}
+
+LRESULT CPngButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_MOUSEHOVER:
+      m_bHover = 1;
+      if (m_bRedrawParent) InvalidateParentArea();
+      break;
+    case WM_MOUSEMOVE:
+      if (m_bTrackEnabled) {
+        const RECT client = GetClientRect();
+        if (!::PtInRect(&client, MousePoint(lParam))) m_bHover = 0;
+        if (!m_bTracking) m_bTracking = TrackHoverAndLeave(m_hWnd);
+      }
+      break;
+    case WM_MOUSELEAVE:
+      m_bHover = 0;
+      m_bTracking = 0;
+      if (m_bRedrawParent) InvalidateParentArea();
+      if (HWND parent = GetParent()) (void)::PostMessageA(parent, WM_MOUSELEAVE, 0, 0);
+      break;
+    case WM_LBUTTONDOWN:
+      m_bLatched = 1;
+      m_nState = BUTTON_STATE_LATCHED;
+      InvalidateParentArea();
+      break;
+    case WM_LBUTTONUP: {
+      const RECT client = GetClientRect();
+      HWND parent = GetParent();
+      if (::PtInRect(&client, MousePoint(lParam)) && parent != nullptr) {
+        (void)::PostMessageA(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
+        InvalidateParentArea();
+      }
+      break;
+    }
+    case WM_ERASEBKGND:
+      return TRUE;
+    case WM_SETCURSOR:
+      if (m_bHandCursor) ShowHandCursor();
+      return TRUE;
+    default:
+      return CButton::WindowProc(msg, wParam, lParam);
+  }
+  return Default(msg, wParam, lParam);
+}
