@@ -20,9 +20,9 @@ CFinishDlg::~CFinishDlg() {
 BOOL CFinishDlg::OnInitDialog() {
   m_hTopImage = LoadTopImage(IDB_TOP, &m_nTopImageHeight);
   if (m_pBtnStart == nullptr) {
-    m_pBtnStart = ::CreateWindowExA(0, "BUTTON", "立即体验", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0,
-                                    100, 35, m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)),
-                                    ResourceModule(), nullptr);
+    // Square corners, unlike the directory page's buttons.
+    m_pBtnStart = MakeTextButton(m_hWnd, "立即体验", IDOK, RECT{0, 0, 100, 35}, RGB(65, 125, 253));
+    ShapeTextButton(*m_pBtnStart, 0, 0, 0);
   }
   return TRUE;
 }
@@ -35,12 +35,12 @@ void CFinishDlg::ShowOutcome() {
   // incomplete; the button then only closes the installer.
   const bool ok = InstallSucceeded();
   ::SetDlgItemTextA(m_hWnd, IDC_STATIC, ok ? "安装成功!" : "安装失败!");
-  if (m_pBtnStart != nullptr) ::SetWindowTextA(m_pBtnStart, ok ? "立即体验" : "退出");
+  if (m_pBtnStart != nullptr) m_pBtnStart->SetWindowText(ok ? "立即体验" : "退出");
 }
 
 void CFinishDlg::Layout(int cx, int cy) {
   if (HWND label = ::GetDlgItem(m_hWnd, IDC_STATIC)) ::MoveWindow(label, 25, m_nTopImageHeight + 40, 100, 20, TRUE);
-  if (m_pBtnStart != nullptr) ::MoveWindow(m_pBtnStart, cx - 125, cy - 70, 100, 35, TRUE);
+  if (m_pBtnStart != nullptr) m_pBtnStart->MoveWindow(cx - 125, cy - 70, 100, 35);
 }
 
 void CFinishDlg::OnStart() {

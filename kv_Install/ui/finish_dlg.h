@@ -1,7 +1,10 @@
 // Last page: tells how the install ended and starts the installed updater.
 #pragma once
 
+#include <memory>
+
 #include "framework/dialog.h"
+#include "skin/arc_btn.h"
 
 class CFinishDlg : public CDialog {
  public:
@@ -20,7 +23,7 @@ class CFinishDlg : public CDialog {
   void OnStart();
   void OnPaint();
 
-  HWND m_pBtnStart = nullptr;
+  std::unique_ptr<CArcBtn> m_pBtnStart;
   HBITMAP m_hTopImage = nullptr;
   int m_nTopImageHeight = 0;
   bool m_bOutcomeShown = false;

@@ -6,6 +6,7 @@
 #include "core/shell_folders.h"
 #include "framework/handles.h"
 #include "res/resource.h"
+#include "skin/theme.h"
 #include "ui/about_dlg.h"
 #include "ui/messages.h"
 #include "ui/page_paint.h"
@@ -16,7 +17,7 @@ Ckv_InstallDlg::Ckv_InstallDlg() : CDialog(102) {
 
 BOOL Ckv_InstallDlg::OnInitDialog() {
   m_nCaptionHeight = 43;
-  m_pBtnClose = nullptr;
+  m_pBtnClose.reset();
 
   // The window takes the top image's width and leaves room for the caption
   // band and the page controls below the image: 688 by 367 with the shipped one.
@@ -55,13 +56,18 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   m_finishPage.ShowWindow(SW_HIDE);
 
   if (m_pBtnClose == nullptr) {
-    RECT client;
-    ::GetClientRect(m_hWnd, &client);
-    const int size = 22;
-    m_pBtnClose = ::CreateWindowExA(0, "BUTTON", "X", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
-                                    client.right - size - 13, (m_nCaptionHeight - size) / 2, size, size, m_hWnd,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BTN_CLOSE)), ResourceModule(),
-                                    nullptr);
+    // The skinned close button sizes itself to its face (22 x 22) and sits
+    // 13 px from the right, centred in the caption band.
+    m_pBtnClose = std::make_unique<CPngButton>();
+    if (m_pBtnClose->Create("", WS_CHILD | WS_VISIBLE, RECT{0, 0, 0, 0}, m_hWnd, IDC_BTN_CLOSE)) {
+      m_pBtnClose->SizeToContent();
+      const RECT client = GetClientRect();
+      const RECT button = m_pBtnClose->GetWindowRect();
+      const int w = button.right - button.left;
+      const int h = button.bottom - button.top;
+      (void)m_pBtnClose->SetWindowPos(nullptr, client.right - w - 13, (m_nCaptionHeight - h) / 2, 0, 0,
+                                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
   }
   ::InvalidateRect(m_hWnd, nullptr, TRUE);
 
@@ -142,6 +148,9 @@ void Ckv_InstallDlg::OnPaint() {
   FillSolid(dc, client, RGB(45, 45, 45));
   FillSolid(dc, band, RGB(36, 36, 36));
 
+  // The theme's title font is selected first, as the band's font of record;
+  // the name itself is drawn in the window's own font over it.
+  ScopedSelect title(dc, theTheme.m_fontTitle);
   UniqueGdiObject font(::CreateFontA(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, "微软雅黑"));
   {
@@ -171,15 +180,13 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       OnInstallFinished();
       return TRUE;
     case WM_SKINBTN_CLICK:
+      // Only the close button's notice counts; its BN_CLICKED is not acted
+      // on, or one click would be handled twice.
       if (lParam == IDC_BTN_CLOSE) OnCloseButton();
-      else EndDialog(IDOK);
+      SetMessageResult(0);
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
-        case IDC_BTN_CLOSE:
-          // The plain close button reports through WM_COMMAND.
-          OnCloseButton();
-          return TRUE;
         case IDOK:
           // Enter: the dialog manager asks the main window; the visible
           // page's default command answers.

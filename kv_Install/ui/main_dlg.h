@@ -2,7 +2,10 @@
 // caption band, a close button and the three pages as child dialogs.
 #pragma once
 
+#include <memory>
+
 #include "framework/dialog.h"
+#include "skin/png_button.h"
 #include "ui/finish_dlg.h"
 #include "ui/progress_dlg.h"
 #include "ui/sel_dir_dlg.h"
@@ -30,5 +33,5 @@ class Ckv_InstallDlg : public CDialog {
   CProgressDlg m_progressPage;
   CFinishDlg m_finishPage;
   int m_nCaptionHeight = 43;
-  HWND m_pBtnClose = nullptr;
+  std::unique_ptr<CPngButton> m_pBtnClose;
 };

@@ -4,6 +4,7 @@
 
 #include "framework/dialog.h"
 #include "framework/handles.h"
+#include "skin/theme.h"
 
 HBITMAP LoadTopImage(int resourceId, int* height) {
   HBITMAP bitmap = static_cast<HBITMAP>(
@@ -34,4 +35,20 @@ INT_PTR StaticTextColours(HDC dc) {
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, RGB(255, 255, 255));
   return reinterpret_cast<INT_PTR>(::GetStockObject(HOLLOW_BRUSH));
+}
+
+std::unique_ptr<CArcBtn> MakeTextButton(HWND page, const char* text, int id, const RECT& rect, COLORREF fill) {
+  auto button = std::make_unique<CArcBtn>();
+  (void)button->Create(text, WS_CHILD | WS_VISIBLE, rect, page, id);  // a missing button is simply not drawn
+  button->m_crText = theTheme.m_clrWhite;
+  button->m_crTextPressed = theTheme.m_clrWhite;
+  button->SetColors(fill, fill);
+  return button;
+}
+
+void ShapeTextButton(CArcBtn& button, int cornerSize, int squareOff, int cornerStyle) {
+  (void)button.SetWindowPos(nullptr, 0, 0, 100, 35, SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
+  button.m_nCornerSize = cornerSize;
+  button.m_nSquareOff = squareOff;
+  button.m_nCornerStyle = cornerStyle;
 }

@@ -15,13 +15,15 @@
 
 namespace {
 
-HWND MakeButton(HWND parent, const char* text, int id, int width, int height) {
-  return ::CreateWindowExA(0, "BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, width, height,
-                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ResourceModule(), nullptr);
-}
+constexpr COLORREF kBlue = RGB(65, 125, 253);
+constexpr COLORREF kGrey = RGB(119, 119, 119);
 
 void MoveControl(HWND control, int x, int y, int w, int h) {
   if (control != nullptr) ::MoveWindow(control, x, y, w, h, TRUE);
+}
+
+void MoveControl(const std::unique_ptr<CArcBtn>& button, int x, int y, int w, int h) {
+  if (button != nullptr) MoveControl(button->GetSafeHwnd(), x, y, w, h);
 }
 
 }  // namespace
@@ -31,13 +33,24 @@ CSelDirDlg::~CSelDirDlg() {
 }
 
 BOOL CSelDirDlg::OnInitDialog() {
+  (void)m_editDir.SubclassDlgItem(IDC_EDIT_DIR, m_hWnd);  // unbound, it stays a plain edit box
   ::SetDlgItemTextA(m_hWnd, IDC_EDIT_DIR, DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles)).c_str());
   m_hTopImage = LoadTopImage(IDB_TOP, &m_nTopImageHeight);
-  if (m_pBtnBrowse == nullptr) m_pBtnBrowse = MakeButton(m_hWnd, "浏览...", IDC_BTN_BROWSE, 88, 35);
-  if (m_pBtnInstall == nullptr) m_pBtnInstall = MakeButton(m_hWnd, "立即安装", IDOK, 100, 35);
-  if (m_pBtnCancel == nullptr) m_pBtnCancel = MakeButton(m_hWnd, "取消", IDCANCEL, 100, 35);
+  // Browse keeps square corners; its size comes from the layout.
+  if (m_pBtnBrowse == nullptr) m_pBtnBrowse = MakeTextButton(m_hWnd, "浏览...", IDC_BTN_BROWSE, RECT{0, 0, 0, 0}, kBlue);
+  if (m_pBtnInstall == nullptr) {
+    m_pBtnInstall = MakeTextButton(m_hWnd, "立即安装", IDOK, RECT{0, 0, 100, 35}, kBlue);
+    ShapeTextButton(*m_pBtnInstall, 15, 15, 0);
+  }
+  if (m_pBtnCancel == nullptr) {
+    m_pBtnCancel = MakeTextButton(m_hWnd, "取消", IDCANCEL, RECT{0, 0, 100, 35}, kGrey);
+    ShapeTextButton(*m_pBtnCancel, 15, 15, 0);
+  }
   ::CheckDlgButton(m_hWnd, IDC_CHECK_RUN, BST_CHECKED);
   ::CheckDlgButton(m_hWnd, IDC_CHECK_DESKTOP, BST_CHECKED);
+  m_editDir.m_crBack = RGB(255, 255, 255);
+  m_editDir.m_crTextColor = RGB(0, 0, 0);
+  m_editDir.m_crPlaceholder = RGB(0, 0, 0);
   return TRUE;
 }
 
@@ -47,7 +60,14 @@ void CSelDirDlg::Layout(int cx) {
     MoveControl(label, 30, y, 100, 20);
     y += 20;
   }
-  if (HWND edit = GetDlgItem(IDC_EDIT_DIR)) MoveControl(edit, 30, y, cx - 148, 35);
+  if (m_editDir.GetSafeHwnd() != nullptr) {
+    // The box centres its text from this layout when the move asks for its
+    // non-client size again.
+    m_editDir.m_rcLayout = RECT{0, 0, cx - 148, 35};
+    m_editDir.MoveWindow(30, y, cx - 148, 35);
+  } else if (HWND edit = GetDlgItem(IDC_EDIT_DIR)) {
+    MoveControl(edit, 30, y, cx - 148, 35);
+  }
   if (m_pBtnBrowse != nullptr) {
     MoveControl(m_pBtnBrowse, cx - 118, y, 88, 35);
     y += 40;

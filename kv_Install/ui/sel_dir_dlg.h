@@ -1,7 +1,11 @@
 // First page: the installation folder and the two options.
 #pragma once
 
+#include <memory>
+
 #include "framework/dialog.h"
+#include "skin/arc_btn.h"
+#include "skin/menu_edit.h"
 
 class CSelDirDlg : public CDialog {
  public:
@@ -18,9 +22,10 @@ class CSelDirDlg : public CDialog {
   void OnInstall();
   void OnPaint();
 
-  HWND m_pBtnBrowse = nullptr;
-  HWND m_pBtnInstall = nullptr;
-  HWND m_pBtnCancel = nullptr;
+  std::unique_ptr<CArcBtn> m_pBtnBrowse;
+  std::unique_ptr<CArcBtn> m_pBtnInstall;
+  std::unique_ptr<CArcBtn> m_pBtnCancel;
   int m_nTopImageHeight = 0;
   HBITMAP m_hTopImage = nullptr;
+  CMenuEdit m_editDir;  // the folder box, control 1000
 };
