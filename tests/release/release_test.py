@@ -1,8 +1,7 @@
 """What a release engineer reads back from the installer of the test build:
 its version resource as Windows reports it, its sizes, that it carries no
-symbols; and which versions the build refuses, from KV_VERSION or from the
-payload's version.data."""
-import io
+symbols; which versions the build refuses, from KV_VERSION or from the
+payload's version.data; and the README's script for an unattended install."""
 import os
 import re
 import tempfile
@@ -10,32 +9,14 @@ import unittest
 import zipfile
 
 import pe
-import scratch
 import size_report
 import version_rc
 from kvharness import BUILD, KVSETUP, WineSession
+from release_support import (configure, expected_version_info, readme_scripts, remove, run_script, scratch_folder,
+                             version_info)
 
-VERINFO = os.path.join(BUILD, "tests", "release", "verinfo.exe")
 PAYLOAD = os.path.join(BUILD, "payload", "payload.zip")
-
-
-def version_info(session, exe):
-    """{key: value} of verinfo.exe's lines for exe (a Linux path)."""
-    work = session.unix(r"C:\verinfo")
-    os.makedirs(work, exist_ok=True)
-    target = os.path.join(work, "kvsetup.exe")
-    with open(exe, "rb") as src, open(target, "wb") as dst:
-        dst.write(src.read())
-    rc, out, err = session.run(VERINFO, [r"C:\verinfo\kvsetup.exe"])
-    if rc != 0:
-        raise AssertionError("verinfo exit status %d: %r" % (rc, err))
-    return dict(line.split("=", 1) for line in out.decode("ascii").splitlines())
-
-
-def expected_version_info(text, numbers):
-    return {"file": numbers, "product": numbers, "translation": "080403a8", "CompanyName": "Brevanta",
-            "FileDescription": "Kelvane Setup", "FileVersion": text, "InternalName": "kvsetup",
-            "OriginalFilename": "kvsetup.exe", "ProductName": "Kelvane", "ProductVersion": text}
+BAD_KVSETUP = os.path.join(BUILD, "kvsetup_badpayload.exe")  # exits with 2
 
 
 class TestBuildInstaller(unittest.TestCase):
@@ -56,18 +37,25 @@ class TestBuildInstaller(unittest.TestCase):
         self.assertEqual([name for name, *_ in image.sections if name.startswith((".debug", "/"))], [])
 
 
+class TestUnattendedFromScript(unittest.TestCase):
+    def test_readme_batch_file_reports_a_failed_install(self):
+        with WineSession() as s:
+            rc, out = run_script(s, BAD_KVSETUP, readme_scripts()[1])
+            self.assertEqual((rc, out.strip()), (2, "install failed"))
+
+
 class TestRefusedVersions(unittest.TestCase):
     def test_kv_version_not_of_the_form_stops_configure(self):
-        build_dir = scratch.folder("kv-badversion-")
+        build_dir = scratch_folder("kv-badversion-")
         try:
             for bad in ("1.2", "1.2.3.4.5", "v1.2.3", "1.2.3-beta", "1.70000.0", "1..2.3", " 1.2.3"):
-                rc, out = scratch.configure(build_dir, KV_VERSION=bad)
+                rc, out = configure(build_dir, KV_VERSION=bad)
                 self.assertNotEqual(rc, 0, bad)
                 self.assertIn('KV_VERSION is "%s", which is not a version of the form N.N.N or N.N.N.N' % bad,
                               re.sub(r"\s+", " ", out), bad)
                 self.assertFalse(os.path.exists(os.path.join(build_dir, "build.ninja")), bad)
         finally:
-            scratch.remove(build_dir)
+            remove(build_dir)
 
     def test_version_data_texts(self):
         listing = b"config.ini\r\nkvClient.exe\r\n"

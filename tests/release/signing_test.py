@@ -8,16 +8,15 @@ its version resource shows the override."""
 import os
 import shutil
 import subprocess
+import sys
 import unittest
 import zipfile
 
 import pe
-import scratch
-from kvharness import DOWNLOADS, INSTALL_DIR, WineSession
-from release_test import expected_version_info, version_info
+from kvharness import INSTALL_DIR, ROOT, WineSession
+from release_support import build, configure, expected_version_info, readme_scripts, remove, run_script, scratch_folder, version_info
 
 OVERRIDE = "2.5.0.17"
-CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"  # reports fail at once on loopback
 
 
 def openssl(*args, cwd):
@@ -32,11 +31,11 @@ def verify(exe, cert):
 class SignedBuild(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.tmp = scratch.folder("kv-signed-")
+        cls.tmp = scratch_folder("kv-signed-")
         t = cls.tmp
         cls.cert = os.path.join(t, "cert.pem")
         password = os.path.join(t, "password.txt")
-        p12 = os.path.join(t, "sign.p12")
+        cls.p12 = p12 = os.path.join(t, "sign.p12")
         with open(password, "w") as f:
             f.write("throw-away password\n")
         openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-keyout", "key.pem",
@@ -67,16 +66,16 @@ class SignedBuild(unittest.TestCase):
 
     @classmethod
     def configure_and_build(cls, **cache):
-        rc, out = scratch.configure(cls.build_dir, **cache)
+        rc, out = configure(cls.build_dir, **cache)
         if rc != 0:
             raise AssertionError("configure failed:\n" + out)
-        rc, out, seconds = scratch.build(cls.build_dir)
+        rc, out, seconds = build(cls.build_dir)
         print("\nscratch build %s: exit status %d, %.0f s" % (sorted(cache.items()), rc, seconds))
         return rc, out
 
     @classmethod
     def tearDownClass(cls):
-        scratch.remove(cls.tmp)
+        remove(cls.tmp)
 
     def test_a_refused_archive_stops_the_build_before_signing(self):
         rc, out = self.refused
@@ -121,16 +120,24 @@ class SignedBuild(unittest.TestCase):
             self.assertTrue(a.read() == b.read(), "the signed build differs from the unsigned one")
         self.assertEqual(pe.read(self.unsigned).certificate_table, (0, 0))
 
+    def test_a_failed_signing_leaves_no_unsigned_file(self):
+        exe = os.path.join(self.tmp, "to-sign.exe")
+        shutil.copy(self.unsigned, exe)
+        wrong = os.path.join(self.tmp, "wrong-password.txt")
+        with open(wrong, "w") as f:
+            f.write("not the password\n")
+        r = subprocess.run([sys.executable, os.path.join(ROOT, "tools", "release", "sign.py"), "osslsigncode",
+                            exe, self.p12, wrong], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("the unsigned file was removed", r.stderr)
+        self.assertFalse(os.path.exists(exe))
+
     def test_signed_installer_shows_the_override_and_installs_unattended(self):
         with WineSession() as s:
             self.assertEqual(version_info(s, self.signed), expected_version_info(OVERRIDE, OVERRIDE))
-            folder = s.unix(DOWNLOADS)
-            os.makedirs(folder, exist_ok=True)
-            shutil.copy(self.signed, os.path.join(folder, "kvsetup.exe"))
-            with open(os.path.join(folder, "config.ini"), "w", newline="") as f:
-                f.write(CONFIG)
-            p = s.start(os.path.join(folder, "kvsetup.exe"), ["admin"], cwd=folder)
-            self.assertEqual(p.wait(60), 0)
+            # `start /wait kvsetup.exe admin` and `echo %ERRORLEVEL%`, as the README has them.
+            rc, out = run_script(s, self.signed, readme_scripts()[0])
+            self.assertEqual(out.split()[-1:], ["0"], out)
             with zipfile.ZipFile(os.path.join(self.build_dir, "payload", "payload.zip")) as z:
                 for info in z.infolist():
                     path = os.path.join(s.unix(INSTALL_DIR), info.filename)
