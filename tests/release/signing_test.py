@@ -3,8 +3,9 @@ verifies against that certificate and no longer after one flipped byte; the
 signed installer installs unattended; an archive the build refuses is never
 signed; removing the signature gives back the unsigned build byte for byte.
 
-One scratch build serves every test. It is configured with KV_VERSION, so
-its version resource shows the override."""
+One scratch build serves every test. It is configured with KV_VERSION and
+KV_SOURCE_DATE_EPOCH, so its version resource shows the override and its
+PE time stamp is that time."""
 import os
 import shutil
 import subprocess
@@ -17,6 +18,7 @@ from kvharness import INSTALL_DIR, ROOT, WineSession
 from release_support import build, configure, expected_version_info, readme_scripts, remove, run_script, scratch_folder, version_info
 
 OVERRIDE = "2.5.0.17"
+LINK_TIME = 1600000000  # KV_SOURCE_DATE_EPOCH of the scratch build
 
 
 def openssl(*args, cwd):
@@ -50,7 +52,8 @@ class SignedBuild(unittest.TestCase):
 
         cls.build_dir = os.path.join(t, "build")
         exe = os.path.join(cls.build_dir, "kvsetup.exe")
-        signing = dict(KV_SIGN_PKCS12=p12, KV_SIGN_PASSWORD_FILE=password, KV_VERSION=OVERRIDE)
+        signing = dict(KV_SIGN_PKCS12=p12, KV_SIGN_PASSWORD_FILE=password, KV_VERSION=OVERRIDE,
+                       KV_SOURCE_DATE_EPOCH=str(LINK_TIME))
 
         # 1. The refused archive, with signing asked for.
         cls.refused = cls.configure_and_build(KV_PAYLOAD_ZIP=refused, **signing)
@@ -119,6 +122,7 @@ class SignedBuild(unittest.TestCase):
         with open(stripped, "rb") as a, open(self.unsigned, "rb") as b:
             self.assertTrue(a.read() == b.read(), "the signed build differs from the unsigned one")
         self.assertEqual(pe.read(self.unsigned).certificate_table, (0, 0))
+        self.assertEqual(pe.read(self.unsigned).timestamp, LINK_TIME)
 
     def test_a_failed_signing_leaves_no_unsigned_file(self):
         exe = os.path.join(self.tmp, "to-sign.exe")
