@@ -1,0 +1,89 @@
+"""What a release engineer reads back from the installer of the test build:
+its version resource as Windows reports it, its sizes, that it carries no
+symbols; which versions the build refuses, from KV_VERSION or from the
+payload's version.data; and the README's script for an unattended install."""
+import os
+import re
+import tempfile
+import unittest
+import zipfile
+
+import pe
+import size_report
+import version_rc
+from kvharness import BUILD, KVSETUP, WineSession
+from release_support import (configure, expected_version_info, readme_scripts, remove, run_script, scratch_folder,
+                             version_info)
+
+PAYLOAD = os.path.join(BUILD, "payload", "payload.zip")
+BAD_KVSETUP = os.path.join(BUILD, "kvsetup_badpayload.exe")  # exits with 2
+
+
+class TestBuildInstaller(unittest.TestCase):
+    def test_version_resource_carries_the_sample_payloads_version(self):
+        with WineSession() as s:
+            self.assertEqual(version_info(s, KVSETUP), expected_version_info("1.4.3", "1.4.3.0"))
+
+    def test_stub_stays_under_450_kib(self):
+        sizes = size_report.sizes(KVSETUP)
+        print("\n" + size_report.report(KVSETUP))
+        self.assertEqual(sizes["payload"], os.path.getsize(PAYLOAD))
+        self.assertGreater(sizes["skin"], 900_000)  # at least the two top bitmaps
+        self.assertLess(sizes["stub"], 450 * 1024)
+
+    def test_installer_carries_no_symbols(self):
+        image = pe.read(KVSETUP)
+        self.assertEqual((image.symbol_table, image.symbol_count), (0, 0))
+        self.assertEqual([name for name, *_ in image.sections if name.startswith((".debug", "/"))], [])
+
+
+class TestUnattendedFromScript(unittest.TestCase):
+    def test_readme_batch_file_reports_a_failed_install(self):
+        with WineSession() as s:
+            rc, out = run_script(s, BAD_KVSETUP, readme_scripts()[1])
+            self.assertEqual((rc, out.strip()), (2, "install failed"))
+
+
+class TestRefusedVersions(unittest.TestCase):
+    def test_kv_version_not_of_the_form_stops_configure(self):
+        build_dir = scratch_folder("kv-badversion-")
+        try:
+            for bad in ("1.2", "1.2.3.4.5", "v1.2.3", "1.2.3-beta", "1.70000.0", "1..2.3", " 1.2.3"):
+                rc, out = configure(build_dir, KV_VERSION=bad)
+                self.assertNotEqual(rc, 0, bad)
+                self.assertIn('KV_VERSION is "%s", which is not a version of the form N.N.N or N.N.N.N' % bad,
+                              re.sub(r"\s+", " ", out), bad)
+                self.assertFalse(os.path.exists(os.path.join(build_dir, "build.ninja")), bad)
+        finally:
+            remove(build_dir)
+
+    def test_version_data_texts(self):
+        listing = b"config.ini\r\nkvClient.exe\r\n"
+        cases = [
+            (b"1.4.3".ljust(32, b"\0") + listing, "1.4.3"),
+            (b"2.0.1.7\r\n".ljust(32, b"\0"), "2.0.1.7"),
+            (b" 10.0.65535".ljust(32, b" "), "10.0.65535"),
+            (b"1.4".ljust(32, b"\0"), None),
+            (b"1.4.3 beta".ljust(32, b"\0"), None),
+            (b"1.4.65536".ljust(32, b"\0"), None),
+            (b"\0" * 32 + b"1.4.3", None),  # missing version, text after the 32 bytes
+            (b"1.2.3" * 7, None),  # 32 bytes without a NUL: "1.2.31.2.3..." cut at 32
+        ]
+        with tempfile.TemporaryDirectory() as tmp:
+            for data, expected in cases:
+                archive = os.path.join(tmp, "p.zip")
+                with zipfile.ZipFile(archive, "w") as z:
+                    z.writestr("version.data", data)
+                if expected is None:
+                    with self.assertRaisesRegex(version_rc.VersionError, "not a version of the form.*KV_VERSION"):
+                        version_rc.payload_version(archive)
+                else:
+                    self.assertEqual(version_rc.payload_version(archive), expected, data)
+            with zipfile.ZipFile(archive, "w") as z:
+                z.writestr("readme.txt", b"no version")
+            with self.assertRaisesRegex(version_rc.VersionError, "no version.data; set -DKV_VERSION"):
+                version_rc.payload_version(archive)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,96 @@
+"""Reads what the release tools need from a 32-bit PE file: the headers'
+time stamp, checksum, symbol table and certificate table, the sections, and
+the resource tree with each resource's size and bytes."""
+import struct
+
+RT_ICON, RT_BITMAP, RT_GROUP_ICON, RT_VERSION = 3, 2, 14, 16
+
+
+class PeError(ValueError):
+    pass
+
+
+class Pe:
+    def __init__(self, data):
+        self.data = data
+        if data[:2] != b"MZ":
+            raise PeError("not an executable (no MZ header)")
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise PeError("no PE header")
+        (self.machine, count, self.timestamp, self.symbol_table, self.symbol_count,
+         optional_size, self.characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        opt = pe + 24
+        if struct.unpack_from("<H", data, opt)[0] != 0x10B:
+            raise PeError("not a 32-bit (PE32) image")
+        self.checksum_offset = opt + 64
+        self.checksum = struct.unpack_from("<I", data, self.checksum_offset)[0]
+        directories = struct.unpack_from("<I", data, opt + 92)[0]
+        self.directories = [struct.unpack_from("<II", data, opt + 96 + 8 * i) for i in range(directories)]
+        self.sections = []
+        for i in range(count):
+            raw = struct.unpack_from("<8sIIII", data, opt + optional_size + 40 * i)
+            self.sections.append((raw[0].rstrip(b"\0").decode("ascii", "replace"),) + raw[1:])
+
+    @property
+    def certificate_table(self):
+        """(file offset, size) of the Authenticode signature, (0, 0) when unsigned."""
+        return self.directories[4] if len(self.directories) > 4 else (0, 0)
+
+    def offset_of(self, rva):
+        for _, vsize, vaddr, rsize, raw in self.sections:
+            if vaddr <= rva < vaddr + max(vsize, rsize):
+                return raw + rva - vaddr
+        raise PeError("address 0x%x lies in no section" % rva)
+
+    def resources(self):
+        """[(type, name, language, bytes)], with numeric or text types and names."""
+        rva, size = self.directories[2] if len(self.directories) > 2 else (0, 0)
+        if not size:
+            return []
+        base = self.offset_of(rva)
+        out = []
+
+        def key(raw):
+            if raw & 0x80000000:
+                at = base + (raw & 0x7FFFFFFF)
+                n = struct.unpack_from("<H", self.data, at)[0]
+                return self.data[at + 2:at + 2 + 2 * n].decode("utf-16-le")
+            return raw
+
+        def walk(offset, path):
+            named, ids = struct.unpack_from("<HH", self.data, base + offset + 12)
+            for i in range(named + ids):
+                raw, target = struct.unpack_from("<II", self.data, base + offset + 16 + 8 * i)
+                if target & 0x80000000:
+                    walk(target & 0x7FFFFFFF, path + [key(raw)])
+                else:
+                    data_rva, data_size = struct.unpack_from("<II", self.data, base + target)
+                    at = self.offset_of(data_rva)
+                    out.append(tuple(path) + (key(raw), self.data[at:at + data_size]))
+
+        walk(0, [])
+        return out
+
+    def resource_directory_stamps(self):
+        """Time stamps of every directory of the resource tree."""
+        rva, size = self.directories[2]
+        base = self.offset_of(rva)
+        stamps = []
+
+        def walk(offset):
+            stamps.append(struct.unpack_from("<I", self.data, base + offset + 4)[0])
+            named, ids = struct.unpack_from("<HH", self.data, base + offset + 12)
+            for i in range(named + ids):
+                _, target = struct.unpack_from("<II", self.data, base + offset + 16 + 8 * i)
+                if target & 0x80000000:
+                    walk(target & 0x7FFFFFFF)
+
+        if size:
+            walk(0)
+        return stamps
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return Pe(f.read())
