@@ -23,8 +23,8 @@ def near(colour, expected, tolerance=3):
 
 
 class Wizard(unittest.TestCase):
-    def start(self, s):
-        p = s.start_installer([], config=CONFIG)
+    def start(self, s, name="kvsetup.exe"):
+        p = s.start_installer([], config=CONFIG, name=name)
         wid = s.wait_for_wizard()
         self.assertTrue(wid, "the wizard did not show")
         time.sleep(1)  # first paint
@@ -41,8 +41,16 @@ class Wizard(unittest.TestCase):
                            timeout=timeout, interval=0.5)
         self.assertTrue(found, "the page with %r did not show" % text)
 
+    def notice_now(self, s):
+        """The installer's visible message boxes: captioned with its file name."""
+        title = "^%s$" % os.path.splitext(s.installer_name)[0].replace(".", "\\.")
+        return s.xdotool("search", "--onlyvisible", "--name", title)
+
     def notice(self, s):
-        return s.wait_for(lambda: s.xdotool("search", "--onlyvisible", "--name", "^kvsetup$"), timeout=20)
+        return s.wait_for(lambda: self.notice_now(s), timeout=20)
+
+    def notice_gone(self, s):
+        return s.wait_for(lambda: not self.notice_now(s), 10)
 
     def assertNothingInstalled(self, s):
         self.assertFalse(os.path.exists(s.unix(INSTALL_DIR)), "something was installed")
@@ -142,7 +150,7 @@ class Wizard(unittest.TestCase):
                 box = self.notice(s)
                 self.assertTrue(box, "no notice for %s during the install" % keys)
                 s.key(box[0], "Return")
-                s.wait_for(lambda: not s.xdotool("search", "--onlyvisible", "--name", "^kvsetup$"), 10)
+                self.notice_gone(s)
             self.wait_for_page(s, "Button", "立即体验")
             self.assertIsNone(p.poll())
             self.assertEqual(self.control(s, "Button", "立即体验")["rect"], (563, 43 + 254, 100, 35))
@@ -166,8 +174,10 @@ class Wizard(unittest.TestCase):
             self.assertEqual(s.updater_starts(), [])
 
     def test_folders_that_cannot_be_installed_into_are_refused(self):
+        # Started under another name: the message boxes take the program's
+        # file name, without extension, for their caption.
         with WineSession() as s:
-            p, wid = self.start(s)
+            p, wid = self.start(s, name="Kelvane-2.1-setup.exe")
             before = sorted(os.listdir(s.drive_c))
             for folder in ("", "Kelvane", "C:\\" + "a" * 247):
                 s.set_install_folder(wid, folder)
@@ -175,11 +185,11 @@ class Wizard(unittest.TestCase):
                 box = self.notice(s)
                 self.assertTrue(box, "no message for %r" % folder)
                 s.key(box[0], "Return")
-                self.assertTrue(s.wait_for(lambda: not s.xdotool("search", "--onlyvisible", "--name", "^kvsetup$"), 10))
+                self.assertTrue(self.notice_gone(s))
                 self.assertIsNone(p.poll(), folder)
                 self.assertEqual(self.control(s, "Edit", cid=1000)["text"], folder)
             self.assertEqual(sorted(os.listdir(s.drive_c)), before, "a refused folder wrote something")
-            self.assertEqual(os.listdir(s.unix(r"C:\users\admin\Downloads")), ["config.ini", "kvsetup.exe"])
+            self.assertEqual(sorted(os.listdir(s.unix(r"C:\users\admin\Downloads"))), ["Kelvane-2.1-setup.exe", "config.ini"])
             s.click(wid, *CLOSE_BUTTON)
             self.assertEqual(p.wait(20), 0)
 

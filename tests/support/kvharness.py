@@ -85,6 +85,7 @@ class WineSession:
         if self.display is not None:
             self.env["DISPLAY"] = self.display.name
         self.procs = []
+        self.installer_name = "kvsetup.exe"  # the file name the installer was started under
 
     def __enter__(self):
         return self
@@ -122,12 +123,12 @@ class WineSession:
             cur = os.path.join(cur, match[0] if match else part)
         return cur
 
-    def prepare_folder(self, win_path, config=None, exe=KVSETUP):
+    def prepare_folder(self, win_path, config=None, exe=KVSETUP, name="kvsetup.exe"):
         """Makes a folder with kvsetup.exe (a copy of exe; and .\\config.ini
         text when given)."""
         folder = self.unix(win_path)
         os.makedirs(folder, exist_ok=True)
-        shutil.copy(exe, os.path.join(folder, "kvsetup.exe"))
+        shutil.copy(exe, os.path.join(folder, name))
         if config is not None:
             with open(os.path.join(folder, "config.ini"), "wb") as f:
                 f.write(config.encode("gbk") if isinstance(config, str) else config)
@@ -147,11 +148,12 @@ class WineSession:
         out, err = p.communicate(timeout=timeout)
         return p.returncode, out, err
 
-    def start_installer(self, args=(), folder=DOWNLOADS, config=None, exe=KVSETUP):
+    def start_installer(self, args=(), folder=DOWNLOADS, config=None, exe=KVSETUP, name="kvsetup.exe"):
         """Starts kvsetup.exe (a copy of exe) from folder, with .\\config.ini
         when given."""
-        cwd = self.prepare_folder(folder, config, exe)
-        return self.start(os.path.join(cwd, "kvsetup.exe"), args, cwd)
+        self.installer_name = name
+        cwd = self.prepare_folder(folder, config, exe, name)
+        return self.start(os.path.join(cwd, name), args, cwd)
 
     def wine(self, *args, timeout=60):
         """Runs a Wine built-in command (reg, cmd, ...) and returns its output."""
@@ -174,7 +176,8 @@ class WineSession:
         r = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True)
         return r.stdout.split() if r.returncode == 0 else []
 
-    def visible_windows(self, cls="kvsetup.exe"):
+    def visible_windows(self, cls=None):
+        cls = cls or self.installer_name
         return self.xdotool("search", "--onlyvisible", "--class", cls)
 
     def wait_for(self, predicate, timeout=30, interval=0.2):
@@ -241,11 +244,11 @@ class WineSession:
             lines = f.read().decode("gbk", "replace").splitlines()
         return [tuple(line.split("\t", 1)) for line in lines if line]
 
-    def controls(self, exe="kvsetup.exe"):
+    def controls(self, exe=None):
         """The visible windows of the program as wintext.exe lists them: dicts
         with depth, cls, id, style, rect (x, y, w, h in the top-level window's
         client coordinates) and text."""
-        rc, out, _ = self.run(WINTEXT, [exe])
+        rc, out, _ = self.run(WINTEXT, [exe or self.installer_name])
         rows = []
         for line in out.decode("gbk", "replace").splitlines():
             parts = line.rstrip("\r").split("\t", 5)
