@@ -13,8 +13,8 @@ int CALLBACK CollectFamily(const LOGFONTA* font, const TEXTMETRICA*, DWORD, LPAR
   return 1;
 }
 
-HFONT MakeFont(const char* face, const ThemeFontSpec& spec) {
-  return ::CreateFontA(spec.height, 0, 0, 0, spec.weight, FALSE, spec.underline ? TRUE : FALSE, FALSE, ANSI_CHARSET,
+HFONT MakeFont(const char* face, const ThemeFontSpec& font) {
+  return ::CreateFontA(font.height, 0, 0, 0, font.weight, FALSE, font.underline ? TRUE : FALSE, FALSE, ANSI_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
 }
 
