@@ -25,6 +25,9 @@ def main(wine_run, kvzip, archive, stamp, shown=None):
         for line in (out + "\n" + err).strip().splitlines():
             print("  " + line, file=sys.stderr)
         return 1
+    # Warnings (entries a reinstall could not replace) do not stop the build.
+    for line in r.stderr.decode("gbk", "replace").strip().splitlines():
+        print("%s: %s" % (shown or archive, line), file=sys.stderr)
     with open(stamp, "w") as f:
         f.write("checked\n")
     return 0

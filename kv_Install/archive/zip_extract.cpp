@@ -1,11 +1,15 @@
-// Writing one archive entry to disk: the folders on the way, the file with the
-// entry's attributes, its data in output-buffer chunks, then its times.
+// Writing one archive entry to disk: the folders on the way, then the data in
+// output-buffer chunks to a temporary file that replaces the target only once
+// the entry has proved whole, then its attributes.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
+#include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
+#include "framework/handles.h"
 #include "core/mbcs.h"
 
 namespace {
@@ -107,6 +111,37 @@ uint32_t CopyEntryData(ZipHandle* handle, HANDLE file, const ZipEntryInfo& info)
   }
 }
 
+// A new, empty file "~kvXXXX.tmp" in folderPath (which ends in a separator,
+// or is empty for the current folder), its name in temp. Its length does not
+// depend on the entry's name.
+UniqueHandle CreateTempFile(const char* folderPath, char* temp) {
+  static unsigned next = ::GetTickCount() ^ ::GetCurrentProcessId();
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    const int n = std::snprintf(temp, kPathSize, "%s~kv%04X.tmp", folderPath, ++next & 0xFFFF);
+    if (n < 0 || static_cast<size_t>(n) >= kPathSize) break;
+    UniqueHandle file(::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return file;
+    if (::GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  temp[0] = '\0';
+  return UniqueHandle();
+}
+
+// Writes the entry's data, verified, into the new temporary file.
+uint32_t WriteVerifiedCopy(ZipHandle* handle, int32_t index, const ZipEntryInfo& info, UniqueHandle file) {
+  if (ZipOpenEntry(handle, index) != ZST_OK) return ZRES_DECOMPRESS_FAILED;
+  uint32_t result = CopyEntryData(handle, file.get(), info);
+  // Data that disagrees with its directory record is a failure, even when
+  // every byte could be inflated.
+  const int32_t status = ZipCloseEntry(handle);
+  if (result == ZRES_OK && (status == ZST_CRC_MISMATCH || status == ZST_BAD_DATA)) result = ZRES_BAD_DATA;
+  return result;
+}
+
+// Attributes a file keeps from its entry once it is in place.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
 uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info, const char* base,
                      const char* target) {
   // Split at the last separator: folder part with its separator, name part.
@@ -122,23 +157,34 @@ uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info,
   // candidate is a prefix of the file path, so one length check covers all.
   const bool relative = !IsAbsolutePath(folder);
   char path[kPathSize];
+  char folderPath[kPathSize];
   if (!JoinPath(path, relative ? base : "", folder, name)) return ZRES_CANNOT_OPEN;
+  if (!JoinPath(folderPath, relative ? base : "", folder)) return ZRES_CANNOT_OPEN;
   CreateFolderChain(relative ? base : nullptr, folder);
 
-  HANDLE file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.attributes, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return ZRES_CANNOT_OPEN;
-
-  uint32_t result = ZRES_DECOMPRESS_FAILED;
-  const bool opened = ZipOpenEntry(handle, index) == ZST_OK;
-  if (opened) result = CopyEntryData(handle, file, info);
-  ::CloseHandle(file);
-  if (opened) {
-    // Data that disagrees with its directory record is a failure, even when
-    // every byte could be inflated.
-    const int32_t status = ZipCloseEntry(handle);
-    if (result == ZRES_OK && (status == ZST_CRC_MISMATCH || status == ZST_BAD_DATA)) result = ZRES_BAD_DATA;
+  // What is there now stays until the new data have proved whole: a
+  // read-only file or a folder in the way is refused before any work.
+  const DWORD existing = ::GetFileAttributesA(path);
+  if (existing != INVALID_FILE_ATTRIBUTES &&
+      (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+    return ZRES_CANNOT_OPEN;
   }
-  return result;
+
+  // The data go to a temporary file beside the target, which then replaces it.
+  char temp[kPathSize];
+  UniqueHandle file = CreateTempFile(folderPath, temp);
+  if (!file) return ZRES_CANNOT_OPEN;
+  uint32_t result = WriteVerifiedCopy(handle, index, info, std::move(file));  // closed on return
+  // Replacing fails as writing over it would have: a read-only file, a file
+  // a running program holds open.
+  if (result == ZRES_OK && !::MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING)) result = ZRES_CANNOT_OPEN;
+  if (result != ZRES_OK) {
+    (void)::DeleteFileA(temp);  // nothing of a failed entry stays behind
+    return result;
+  }
+  const DWORD attributes = info.attributes & kKeptAttributes;
+  (void)::SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);  // the data are in place
+  return ZRES_OK;
 }
 
 }  // namespace
@@ -160,6 +206,8 @@ uint32_t ZipExtractEntry(ZipHandle* handle, int32_t index, const char* target) {
 
   const char* base = ZipBaseFolder(handle);
   if (base == nullptr) base = "";
+  // A device or an NTFS stream would take the data and leave no file.
+  if (UnsafePathReason(target) != nullptr) return ZRES_CANNOT_OPEN;
   if (info.attributes & FILE_ATTRIBUTE_DIRECTORY) return ExtractFolder(base, target);
   return ExtractFile(handle, index, info, base, target);
 }

@@ -54,6 +54,10 @@ int32_t ZipEntryStream::Open(const MemorySource* source, uint32_t prefixLength,
     s->checkByte_ = (header.flags & 8) ? static_cast<uint8_t>(header.dosDateTime >> 8)
                                        : static_cast<uint8_t>(header.crc32 >> 24);
   }
+  // Stored data is its own size, plus the encryption header when encrypted:
+  // sizes that disagree cannot both be right, so nothing is delivered.
+  const uint64_t storedSize = static_cast<uint64_t>(header.uncompressedSize) + (s->encrypted_ ? 12 : 0);
+  if (s->method_ == 0 && header.compressedSize != storedSize) s->failed_ = ZST_BAD_DATA;
   if (s->method_ == 8) {
     s->zstream_.zalloc = ZipZlibAlloc;
     s->zstream_.zfree = ZipZlibFree;

@@ -33,10 +33,36 @@ DWORD FindProcessByExeName(const char* name) {
   return 0;
 }
 
+namespace {
+
+// Whether a process of this ID is in a fresh snapshot.
+bool IsListed(DWORD processId) {
+  UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return false;
+  PROCESSENTRY32 entry;
+  std::memset(&entry, 0, sizeof entry);
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
+    if (entry.th32ProcessID == processId) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void EndProcessAndWait(DWORD processId) {
-  UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
-  if (!process) return;
   // Failures (already gone, access denied) are ignored: the install goes on.
-  (void)::TerminateProcess(process.get(), 0);
-  (void)::WaitForSingleObject(process.get(), kEndWaitMs);
+  UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
+  if (process) {
+    (void)::TerminateProcess(process.get(), 0);
+    (void)::WaitForSingleObject(process.get(), kEndWaitMs);
+    return;
+  }
+  // A process whose security grants termination but not waiting (one
+  // started under another account, or that tightened its own DACL) is still
+  // ended; then the snapshot tells, for as long, when it has gone.
+  process.reset(::OpenProcess(PROCESS_TERMINATE, FALSE, processId));
+  if (!process || !::TerminateProcess(process.get(), 0)) return;
+  const DWORD start = ::GetTickCount();
+  while (IsListed(processId) && ::GetTickCount() - start < kEndWaitMs) ::Sleep(50);
 }

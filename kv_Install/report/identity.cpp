@@ -39,9 +39,8 @@ void ReportIdentity::SendLoggingSetup(int userNumber, const char* downloadSource
   if (!BuildSetupUrl(values, url)) return;  // settings too long for a URL: no report rather than a wrong one
 
   int errorCode = 0;
-  std::string response;
-  if (HttpGet(url, errorCode, response)) return;
-  // One more try; its outcome, like the response, is not used.
-  response.clear();
-  (void)HttpGet(url, errorCode, response);
+  uint32_t bodyLength = 0;
+  if (HttpGet(url, errorCode, bodyLength)) return;
+  // One more try; its outcome, like the answer, is not used.
+  (void)HttpGet(url, errorCode, bodyLength);
 }

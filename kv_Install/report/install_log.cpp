@@ -15,6 +15,8 @@
 namespace {
 
 constexpr int kDefaultLogPort = 6666;
+// The same bound as the HTTP report's connect.
+constexpr DWORD kConnectTimeoutMs = 8000;
 constexpr size_t kPathSize = 512;
 
 // installDir\name into path; false when it does not fit.
@@ -31,6 +33,36 @@ void ReadVersion(const char* installDir, uint8_t (&version)[kLogFieldSize]) {
   if (file == nullptr) return;
   (void)std::fread(version, sizeof version, 1, file);  // a short file leaves the rest zero
   std::fclose(file);
+}
+
+// Connects within timeoutMs. A log server that never completes the
+// handshake (a full listen queue, a dropped SYN) would otherwise hold the
+// install for the system's own time-out, about 21 s on Windows and two
+// minutes under Wine. Sends then block again, for at most as long.
+bool ConnectWithin(SOCKET socket, const sockaddr_in& address, DWORD timeoutMs) {
+  u_long nonBlocking = 1;
+  if (::ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) return false;
+  if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (::WSAGetLastError() != WSAEWOULDBLOCK) return false;
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(socket, &writable);
+    FD_SET(socket, &failed);
+    timeval wait = {static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
+    if (::select(0, nullptr, &writable, &failed, &wait) <= 0 || FD_ISSET(socket, &failed)) return false;
+    int error = 0;
+    int size = sizeof error;
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0 || error != 0) {
+      return false;
+    }
+  }
+  u_long blocking = 0;
+  if (::ioctlsocket(socket, FIONBIO, &blocking) != 0) return false;
+  const DWORD sendTimeout = timeoutMs;
+  (void)::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendTimeout),
+                     sizeof sendTimeout);  // 264 bytes fit any send buffer anyway
+  return true;
 }
 
 }  // namespace
@@ -54,9 +86,9 @@ void SendInstallLog(const ReportIdentity& identity, const char* installDir) {
   address.sin_addr.s_addr = ::inet_addr(server);
   if (address.sin_addr.s_addr == INADDR_NONE) return;  // not a dotted IPv4 address: nowhere to send
 
+  // The socket is closed on every way out.
   UniqueSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  if (!socket) return;
-  if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return;
+  if (!socket || !ConnectWithin(socket.get(), address, kConnectTimeoutMs)) return;
 
   uint8_t version[kLogFieldSize] = {};
   ReadVersion(installDir, version);

@@ -127,8 +127,17 @@ bool CPack::PutBytes(const void* source, int32_t length, int32_t id, int32_t row
 
 bool CPack::PutRecord(int32_t id, int32_t row, const PackRecord& record) {
   if (!Consistent()) return false;
+  // A field of this id defined shorter (through LocateField) cannot take the
+  // 28 bytes: refused before anything changes, as PutPack refuses.
+  constexpr int32_t kRecordLength = static_cast<int32_t>(sizeof(uint32_t) * std::tuple_size<PackRecord>::value);
+  int64_t fieldOffset = 0;
+  const int index = FindField(id, &fieldOffset);
+  if (index >= 0) {
+    const PackField& existing = m_fields[static_cast<size_t>(index)];
+    if (existing.Type() == PACK_TYPE_RECORD && existing.Length() != kRecordLength) return Fail("record length error");
+  }
   size_t offset = 0;
-  if (!LocateField(row, id, PACK_TYPE_RECORD, 28, &offset)) return false;
+  if (!LocateField(row, id, PACK_TYPE_RECORD, kRecordLength, &offset)) return false;
   for (size_t i = 0; i < record.size(); ++i) PutWord(m_data.data() + offset + 4 * i, record[i]);
   return true;
 }

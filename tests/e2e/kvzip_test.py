@@ -138,6 +138,21 @@ class KvzipTest(unittest.TestCase):
             ("/abs/f.txt", b"5\tleading separator\t/abs/f.txt"),
             ("C:\\x\\f.txt", b"5\tdrive in name\tC:\\x\\f.txt"),
             ("n" * 260, b"5\tname too long\t" + b"n" * 260),
+            # Names Windows reads as devices or NTFS streams, or shortens.
+            ("aux.dat", b"5\tdevice name\taux.dat"),
+            ("datafile/NUL", b"5\tdevice name\tdatafile/NUL"),
+            ("COM1", b"5\tdevice name\tCOM1"),
+            ("sub/lpt1.txt", b"5\tdevice name\tsub/lpt1.txt"),
+            ("Con .txt", b"5\tdevice name\tCon .txt"),
+            ("file.txt:ads", b"5\t':' in name\tfile.txt:ads"),
+            ("dir/a:b", b"5\t':' in name\tdir/a:b"),
+            ("dir./f.txt", b"5\tcomponent ends in '.' or ' '\tdir./f.txt"),
+            ("f.txt ", b"5\tcomponent ends in '.' or ' '\tf.txt "),
+            # Too long below C:\Program Files (x86)\Kelvane\ (228 bytes would fit 260 elsewhere).
+            ("d/" + "n" * 226, b"5\tname too long\td/" + b"n" * 226),
+            # Clashes, as the file system compares names.
+            ("CONFIG.INI", b"5\tsame name as entry 0\tCONFIG.INI"),
+            ("kvClient.exe/x.txt", b"2\tfile and folder of the same name\tkvClient.exe"),
         ]
         for i, (name, line) in enumerate(cases):
             path = self.python_zip("unsafe%d.zip" % i, base + [(name, b"evil", zipfile.ZIP_DEFLATED)])
@@ -146,6 +161,18 @@ class KvzipTest(unittest.TestCase):
                 self.assertEqual((rc, lines), (1, [line]), name)
             else:  # the reader may refuse the cut name as well
                 self.assertEqual((rc, lines[0]), (1, line), name)
+        # The longest name that fits is fine; so are read-only entries, with a
+        # warning, since a reinstall cannot replace what they leave.
+        self.assertEqual(self.kvzip("check", self.python_zip("fits.zip", base + [("d/" + "n" * 225, b"x", 8)]))[:2],
+                         (0, []))
+        path = self.python_zip("readonly.zip", base)
+        with zipfile.ZipFile(self.session.unix(path), "a") as z:
+            info = zipfile.ZipInfo("ro.txt", (2020, 9, 13, 12, 26, 40))
+            info.create_system, info.external_attr = 0, 0x21
+            z.writestr(info, b"read-only")
+        rc, lines, err = self.kvzip("check", path)
+        self.assertEqual((rc, lines), (0, []))
+        self.assertIn(b"warning: entry 5 has attributes 0x01", err)
         # A folder name without the folder attribute would be written as a file.
         path = self.python_zip("notfolder.zip", base)
         with zipfile.ZipFile(self.session.unix(path), "a") as z:

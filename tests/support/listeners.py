@@ -19,7 +19,7 @@ import socket
 import threading
 import time
 
-__all__ = ["HttpListener", "HttpRequest", "TcpListener"]
+__all__ = ["FullBacklogListener", "HttpListener", "HttpRequest", "SlowHttpListener", "TcpListener"]
 
 LOOPBACK = "127.0.0.1"
 
@@ -214,3 +214,120 @@ class TcpListener(_Listener):
         except socket.timeout:
             pass
         self._record(self._connections, data)
+
+
+class SlowHttpListener(_Listener):
+    """An update host that holds the installer, each connection served on a
+    thread of its own until stop():
+
+    "silent"   accepts and never answers;
+    "trickle"  answers one byte every `interval` seconds without end;
+    "endless"  answers 200 with a body that never ends, as fast as it goes.
+
+    connections counts the connections accepted; sent the bytes sent in all.
+    """
+
+    idle_timeout = None
+
+    def __init__(self, mode, port=0, host=LOOPBACK, interval=2.0):
+        if mode not in ("silent", "trickle", "endless"):
+            raise ValueError(mode)
+        super().__init__(port, host)
+        self.mode = mode
+        self.interval = interval
+        self.connections = 0
+        self.sent = 0
+        self.first_connection = None  # time.monotonic() of the first accept
+
+    def _serve(self):
+        while not self._stopping:
+            try:
+                conn, _ = self._sock.accept()
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+            with self._cond:
+                self.connections += 1
+                if self.first_connection is None:
+                    self.first_connection = time.monotonic()
+            threading.Thread(target=self._hold, args=(conn,), daemon=True).start()
+
+    def _send(self, conn, data):
+        conn.sendall(data)
+        with self._cond:
+            self.sent += len(data)
+
+    def _hold(self, conn):
+        answer = b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n"
+        conn.settimeout(0.2)
+        with conn:
+            try:
+                if self.mode == "endless":
+                    self._send(conn, answer)
+                    chunk = b"x" * 65536
+                    while not self._stopping:
+                        try:
+                            self._send(conn, chunk)
+                        except socket.timeout:
+                            continue
+                    return
+                position, last = 0, time.monotonic()
+                while not self._stopping:
+                    if self.mode == "trickle" and time.monotonic() - last >= self.interval:
+                        self._send(conn, (answer + b"x" * 1000000)[position:position + 1])
+                        position, last = position + 1, time.monotonic()
+                    try:
+                        if conn.recv(4096) == b"":
+                            return  # the peer gave up
+                    except socket.timeout:
+                        pass
+            except OSError:
+                return
+
+
+class FullBacklogListener:
+    """A TCP port whose listen queue is full: a socket listening with backlog
+    1 that never accepts, filled first by connections of its own, so that a
+    further connect hangs in the handshake (the kernel drops its SYN)."""
+
+    def __init__(self, port=0, host=LOOPBACK):
+        if host != LOOPBACK:
+            raise ValueError("the report listeners stay on loopback")
+        self._host, self._wanted_port = host, port
+        self._sock, self._fillers, self.port = None, [], None
+
+    def start(self):
+        sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        sock.bind((self._host, self._wanted_port))
+        sock.listen(1)
+        self._sock, self.port = sock, sock.getsockname()[1]
+        for _ in range(16):  # until one connect no longer completes
+            filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            filler.setblocking(False)
+            self._fillers.append(filler)
+            filler.connect_ex((self._host, self.port))
+            if not self._connected(filler, 0.5):
+                return self
+        raise RuntimeError("the listen queue of port %d does not fill" % self.port)
+
+    @staticmethod
+    def _connected(sock, timeout):
+        import select
+        _, writable, _ = select.select([], [sock], [], timeout)
+        return bool(writable) and sock.getsockopt(socket.SOL_SOCKET, socket.SO_ERROR) == 0
+
+    def stop(self):
+        for s in self._fillers:
+            s.close()
+        self._fillers = []
+        if self._sock is not None:
+            self._sock.close()
+            self._sock = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
+#include "archive/zip_name_rules.h"
 #include "core/mbcs.h"
 
 namespace {
@@ -12,7 +14,13 @@ constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
 constexpr uint32_t kCentralSignature = 0x02014B50;
 constexpr size_t kEndSize = 22;
 constexpr size_t kCentralSize = 46;
-constexpr size_t kMaxName = 259;  // the installer's path buffers hold 260 bytes with the NUL
+// The installer's path buffers hold 260 bytes with the NUL, and its default
+// folder for a 32-bit program on 64-bit Windows is the longest usual one; the
+// unattended run joins names to it with one more separator.
+constexpr size_t kMaxPath = 259;
+constexpr size_t kDefaultFolderLength = sizeof("C:\\Program Files (x86)\\Kelvane\\") - 1 + 1;
+// The temporary file each file is first written to, beside it: "~kvXXXX.tmp".
+constexpr size_t kTempNameLength = 11;
 constexpr uint16_t kZip64ExtraId = 0x0001;
 
 uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -53,7 +61,8 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 std::string StoredNameProblem(const std::string& name) {
   if (name.empty()) return "empty name";
-  if (name.size() > kMaxName) return "name too long";
+  const size_t folderPart = name.find_last_of("/\\") + 1;  // 0 without a separator
+  if (kDefaultFolderLength + std::max(name.size(), folderPart + kTempNameLength) > kMaxPath) return "name too long";
   if (name.size() >= 2 && name[1] == ':') return "drive in name";
   if (IsSeparator(name[0])) return "leading separator";
   // Components are split at separators that start a character in code page
@@ -67,7 +76,60 @@ std::string StoredNameProblem(const std::string& name) {
       component = p + 1;
     }
   }
-  return std::string();
+  const char* reason = UnsafePathReason(text);
+  if (reason == nullptr) reason = TrailingDotOrSpaceReason(text);
+  return reason != nullptr ? reason : std::string();
+}
+
+namespace {
+
+// A stored name as the file system compares it: '\' as '/', ASCII letters
+// in one case (double-byte characters as they stand), no trailing separator.
+std::string FileSystemKey(const std::string& name) {
+  std::string key;
+  const char* text = name.c_str();
+  for (const char* p = text; *p != '\0';) {
+    const char* next = MbcsNext(p);
+    if (next == p + 1) {
+      char c = *p == '\\' ? '/' : *p;
+      key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    } else {
+      key.append(p, next);
+    }
+    p = next;
+  }
+  while (!key.empty() && key.back() == '/') key.pop_back();
+  return key;
+}
+
+}  // namespace
+
+std::vector<ArchiveProblem> NameClashes(const std::vector<StoredEntry>& entries) {
+  std::vector<ArchiveProblem> problems;
+  std::map<std::string, size_t> files, folders;  // key -> first entry index
+  std::vector<std::string> keys;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::string& name = entries[i].name;
+    const bool folder = !name.empty() && (name.back() == '/' || name.back() == '\\');
+    const std::string key = FileSystemKey(name);
+    keys.push_back(key);
+    auto& own = folder ? folders : files;
+    if (!own.emplace(key, i).second) {
+      problems.push_back({static_cast<int>(i), "same name as entry " + std::to_string(own[key]), name});
+    }
+    // The folders on the way to each entry exist too.
+    for (size_t slash = key.find('/'); slash != std::string::npos; slash = key.find('/', slash + 1)) {
+      folders.emplace(key.substr(0, slash), i);
+    }
+  }
+  for (size_t i = 0; i < entries.size(); ++i) {
+    auto file = files.find(keys[i]);
+    auto folder = folders.find(keys[i]);
+    if (file != files.end() && file->second == i && folder != folders.end()) {
+      problems.push_back({static_cast<int>(i), "file and folder of the same name", entries[i].name});
+    }
+  }
+  return problems;
 }
 
 ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size) {
@@ -143,6 +205,7 @@ ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size) {
     records.entries.push_back(std::move(entry));
     pos += kCentralSize + nameLength + extraLength + commentLength;
   }
+  for (ArchiveProblem& clash : NameClashes(records.entries)) records.problems.push_back(std::move(clash));
   records.found = true;
   return records;
 }

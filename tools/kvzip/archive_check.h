@@ -32,3 +32,8 @@ ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size);
 // The problem of one stored name for an installer that joins it below its
 // folder, or empty when the name is fine.
 std::string StoredNameProblem(const std::string& name);
+
+// Entries that would land on the same file or folder, as the file system
+// compares names (case, '\\' and '/'): two of the same name, or a file
+// where a folder is (named or on the way to another entry).
+std::vector<ArchiveProblem> NameClashes(const std::vector<StoredEntry>& entries);

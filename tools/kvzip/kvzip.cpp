@@ -6,7 +6,8 @@
 //                        write time (FILETIME), name
 //   kvzip test A         index, OK or the failure, name
 //   kvzip extract A DIR  what the installer's unpacking would write to DIR
-//   kvzip check A        why kvsetup could not install A (nothing when it can)
+//   kvzip check A        why kvsetup could not install A (nothing when it can);
+//                        warnings on stderr
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -183,6 +184,19 @@ int Check(const char* path) {
     if (folderName && !(info.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       PrintProblem({index, "folder name on a file entry", info.name});
       ++problems;
+    }
+  }
+
+  // A reinstall cannot replace a read-only, hidden or system file the first
+  // install left: worth a word, not a refusal.
+  for (int32_t index = 0; index < archive.count(); ++index) {
+    ZipEntryInfo info;
+    std::memset(&info, 0, sizeof info);
+    if (ZipGetEntry(archive.handle(), index, &info) != ZRES_OK || (info.attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    const DWORD kept = info.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    if (kept != 0) {
+      std::fprintf(stderr, "kvzip: warning: entry %d has attributes 0x%02lX (read-only, hidden or system): %s\n",
+                   index, static_cast<unsigned long>(kept), info.name);
     }
   }
 

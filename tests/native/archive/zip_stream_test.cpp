@@ -146,8 +146,13 @@ TEST_F(ZipStream, CorruptDataIsAFailure) {
        ZRES_DECOMPRESS_FAILED},
       {"compressed size past the block", [](Entry& e) { e.compressedSize = e.localCompressedSize = 0x7FFFFFFF; },
        ZST_READ_ERROR, ZST_OK, ZRES_DECOMPRESS_FAILED},
-      {"stored data shorter than declared", [](Entry& e) { e.method = 0; e.compressed = "abc"; }, ZST_READ_ERROR,
-       ZST_OK, ZRES_DECOMPRESS_FAILED},
+      // Stored sizes must agree: nothing of such an entry is delivered.
+      {"stored data shorter than declared", [](Entry& e) { e.method = 0; e.compressed = "abc"; }, ZST_BAD_DATA,
+       ZST_BAD_DATA, ZRES_BAD_DATA},
+      {"stored, 12 bytes more data than its size", [&](Entry& e) { e.method = 0; e.compressed = text + "0123456789ab"; },
+       ZST_BAD_DATA, ZST_BAD_DATA, ZRES_BAD_DATA},
+      {"stored, sizes differ by 12, not encrypted", [](Entry& e) { e.method = 0; e.compressedSize = e.localCompressedSize = 50012; },
+       ZST_BAD_DATA, ZST_BAD_DATA, ZRES_BAD_DATA},
   };
   for (const Case& c : cases) {
     ASSERT_NE(OpenOne(c.change, Entry{"t.txt", text}), nullptr) << c.what;

@@ -187,4 +187,18 @@ TEST(Pack, PackIntoAnExistingFieldMustMatchItsLength) {
   EXPECT_EQ(outer.RowCount(), 2);
 }
 
+// A record field defined shorter than 28 bytes, last in the row so that an
+// unchecked write would run past the data (ASan would stop it).
+TEST(Pack, RecordIntoAShortRecordFieldIsRefused) {
+  CPack pack;
+  size_t offset = 0;
+  ASSERT_TRUE(pack.LocateField(0, 7, PACK_TYPE_RECORD, 8, &offset));
+  const PackBytes before = Serialise(pack);
+  for (int32_t row : {0, 1}) {
+    EXPECT_FALSE(pack.PutRecord(7, row, PackRecord{1, 2, 3, 4, 5, 6, 7})) << row;
+    EXPECT_EQ(pack.LastError(), "record length error");
+    EXPECT_EQ(Serialise(pack), before) << row;  // no row appended, nothing written
+  }
+}
+
 }  // namespace

@@ -246,6 +246,94 @@ TEST_F(ExtractTest, DataThatDisagreesWithItsRecordFails) {
   EXPECT_EQ(ZRES_OK, Extract(2, Path("good.txt")));
 }
 
+// Damaged entries over files an earlier install left: the old files stay as
+// they were, with no temporary file beside them and no read-only attribute.
+TEST_F(ExtractTest, DamagedEntryLeavesTheOldFileAndNothingElse) {
+  TestEntry badCrc = FileEntry("crc.txt", std::string(30000, 'c'));
+  badCrc.crc = ziptest::Crc(badCrc.data) ^ 1;
+  TestEntry garbage = FileEntry("garbage.txt", "new data");
+  garbage.compressed = std::string(64, '\xFF');
+  TestEntry longStored = FileEntry("stored.txt", "new");
+  longStored.method = 0;
+  longStored.compressed = "new" + std::string(12, 'x');  // 12 bytes more than its size
+  std::vector<TestEntry> entries = {badCrc, garbage, longStored};
+  for (TestEntry entry : {badCrc, garbage, longStored}) {
+    entry.external = 0x21;  // read-only
+    entries.push_back(entry);
+  }
+  entries.push_back(FileEntry("good.txt", "new good"));
+  Open(entries);
+  const std::vector<std::string> names = {"crc.txt", "garbage.txt", "good.txt", "stored.txt"};
+  for (const std::string& name : names) {
+    FILE* f = std::fopen(Path(name).c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(("old " + name).c_str(), f);
+    std::fclose(f);
+  }
+  const uint32_t expected[] = {ZRES_BAD_DATA, ZRES_DECOMPRESS_FAILED, ZRES_BAD_DATA};
+  for (int32_t index = 0; index < 6; ++index) {
+    const std::string name = names[index % 3 == 2 ? 3 : index % 3];
+    EXPECT_EQ(expected[index % 3], Extract(index, Path(name))) << index;
+    EXPECT_EQ("old " + name, ReadAll(Path(name))) << index;
+    EXPECT_EQ(FILE_ATTRIBUTE_ARCHIVE, ::GetFileAttributesA(Path(name).c_str())) << index;
+  }
+  std::vector<std::string> children = Children(root_);
+  std::sort(children.begin(), children.end());
+  EXPECT_EQ(names, children);
+
+  EXPECT_EQ(ZRES_OK, Extract(6, Path("good.txt")));
+  EXPECT_EQ("new good", ReadAll(Path("good.txt")));
+  EXPECT_EQ(ToU64(Info(6).writeTime), WriteTimeOf(Path("good.txt")));
+  children = Children(root_);
+  std::sort(children.begin(), children.end());
+  EXPECT_EQ(names, children);
+}
+
+// A file a running program holds open (as a loaded executable is: reading
+// shared, nothing else) cannot be replaced, and nothing is left beside it.
+TEST_F(ExtractTest, FileHeldOpenIsNotReplaced) {
+  Open({FileEntry("held.exe", "new")});
+  FILE* f = std::fopen(Path("held.exe").c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fputs("old", f);
+  std::fclose(f);
+  HANDLE held = ::CreateFileA(Path("held.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(0, Path("held.exe")));
+  ::CloseHandle(held);
+  EXPECT_EQ("old", ReadAll(Path("held.exe")));
+  EXPECT_EQ(std::vector<std::string>{"held.exe"}, Children(root_));
+  EXPECT_EQ(ZRES_OK, Extract(0, Path("held.exe")));
+  EXPECT_EQ("new", ReadAll(Path("held.exe")));
+}
+
+// Names Windows reads as devices or NTFS streams fail alone; nothing of them
+// is created, and the good entry beside them is installed.
+TEST_F(ExtractTest, DeviceAndStreamNamesFailAlone) {
+  const std::vector<std::string> unsafe = {"aux.dat",    "datafile/NUL", "COM1",   "sub/lpt1.txt",
+                                           "Con .txt",   "file.txt:ads", "dir/a:b"};
+  std::vector<TestEntry> entries;
+  for (const std::string& name : unsafe) entries.push_back(FileEntry(name, "device"));
+  entries.push_back(FolderEntry("LPT3/"));
+  entries.push_back(FileEntry("good.txt", "good"));
+  Open(entries);
+  std::vector<std::pair<std::string, uint32_t>> failures;
+  const PayloadResult result = UnpackArchive(
+      handle_, root_.c_str(),
+      [](int32_t, const char* name, uint32_t code, void* context) {
+        static_cast<std::vector<std::pair<std::string, uint32_t>>*>(context)->emplace_back(name, code);
+      },
+      &failures);
+  EXPECT_EQ(static_cast<int>(unsafe.size()) + 1, result.failedCount);
+  ASSERT_EQ(unsafe.size() + 1, failures.size());
+  for (size_t i = 0; i < unsafe.size(); ++i) {
+    EXPECT_EQ(unsafe[i], failures[i].first);
+    EXPECT_EQ(ZRES_CANNOT_OPEN, failures[i].second) << unsafe[i];
+  }
+  EXPECT_EQ(std::vector<std::string>{"good.txt"}, Children(root_));
+  EXPECT_EQ("good", ReadAll(Path("good.txt")));
+}
+
 TEST_F(ExtractTest, RefusalsCreateNothing) {
   Open({FileEntry("a.txt", "a"), FolderEntry("f/")});
   // Index out of range and bad handles.

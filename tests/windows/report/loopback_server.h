@@ -18,7 +18,10 @@ class LoopbackServer {
   enum Mode { kHttp, kRaw };
 
   // Answers the n-th connection with answers[n] (the last one repeats).
-  LoopbackServer(Mode mode, std::vector<std::string> answers) : mode_(mode), answers_(std::move(answers)) {
+  // With holdOpen the connection then stays open until the peer closes it
+  // (or 3 s of silence).
+  LoopbackServer(Mode mode, std::vector<std::string> answers, bool holdOpen = false)
+      : mode_(mode), answers_(std::move(answers)), holdOpen_(holdOpen) {
     listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
@@ -69,6 +72,14 @@ class LoopbackServer {
         const std::string& answer = answers_[n < answers_.size() ? n : answers_.size() - 1];
         ::send(peer, answer.data(), static_cast<int>(answer.size()), 0);
       }
+      if (holdOpen_) {
+        // Not for ever: a peer that gives up may leave its socket open
+        // (WinINet under Wine does), and the destructor waits for this.
+        const DWORD limit = 3000;
+        ::setsockopt(peer, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+        while (::recv(peer, chunk, sizeof chunk, 0) > 0) {
+        }
+      }
       ::shutdown(peer, SD_SEND);
       ::closesocket(peer);
       {
@@ -81,6 +92,7 @@ class LoopbackServer {
 
   Mode mode_;
   std::vector<std::string> answers_;
+  bool holdOpen_;
   SOCKET listener_ = INVALID_SOCKET;
   int port_ = 0;
   std::thread thread_;

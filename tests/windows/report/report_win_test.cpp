@@ -153,17 +153,15 @@ TEST(HttpGet, ReadsTheWholeBodyAndReportsStatuses) {
   const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/p/client/x?a=1&b=";
 
   int error = 0;
-  std::string response;
-  EXPECT_TRUE(HttpGet(url.c_str(), error, response));
-  EXPECT_EQ(response, body);
+  uint32_t length = 0;
+  EXPECT_TRUE(HttpGet(url.c_str(), error, length));
+  EXPECT_EQ(length, body.size());
 
-  response.clear();
-  EXPECT_FALSE(HttpGet(url.c_str(), error, response));
+  EXPECT_FALSE(HttpGet(url.c_str(), error, length));
   EXPECT_EQ(error, 404);
 
-  response.clear();
-  EXPECT_TRUE(HttpGet(url.c_str(), error, response));
-  EXPECT_EQ(response, "ab");  // the text before a 0x00
+  EXPECT_TRUE(HttpGet(url.c_str(), error, length));
+  EXPECT_EQ(length, 5u);  // a 0x00 is a byte like any other: nothing is kept as text
 
   const auto requests = server.WaitFor(3);
   ASSERT_EQ(requests.size(), 3u);
@@ -178,9 +176,37 @@ TEST(HttpGet, NoServerIsNoResponse) {
     port = closed.port();
   }
   int error = 0;
-  std::string response;
-  EXPECT_FALSE(HttpGet(("http://127.0.0.1:" + std::to_string(port) + "/x").c_str(), error, response));
+  uint32_t length = 0;
+  EXPECT_FALSE(HttpGet(("http://127.0.0.1:" + std::to_string(port) + "/x").c_str(), error, length));
   EXPECT_EQ(error, kHttpErrorNoResponse);
+}
+
+// Answers that would hold the install: a body that goes on past 64 KiB is
+// given up once that much has been read; one that trickles, once the
+// attempt's time is over (2 s here; the installer allows 20).
+TEST(HttpGet, GivesUpLongAndSlowAnswers) {
+  int error = 0;
+  uint32_t length = 0;
+  {
+    LoopbackServer fits(LoopbackServer::kHttp, {HttpAnswer(200, std::string(kHttpMaxAnswerBytes, 'a'))});
+    EXPECT_TRUE(HttpGet(("http://127.0.0.1:" + std::to_string(fits.port()) + "/").c_str(), error, length));
+    EXPECT_EQ(length, kHttpMaxAnswerBytes);
+  }
+  {
+    LoopbackServer tooLong(LoopbackServer::kHttp, {HttpAnswer(200, std::string(kHttpMaxAnswerBytes + 1, 'a'))});
+    EXPECT_FALSE(HttpGet(("http://127.0.0.1:" + std::to_string(tooLong.port()) + "/").c_str(), error, length));
+    EXPECT_EQ(error, kHttpErrorTooLong);
+    EXPECT_EQ(length, kHttpMaxAnswerBytes);
+  }
+  // Headers that promise a body which never comes: the receive time-out
+  // would not end it before 8 s.
+  LoopbackServer silent(LoopbackServer::kHttp, {"HTTP/1.1 200 X\r\nContent-Length: 10\r\n\r\nab"}, true);
+  const DWORD start = ::GetTickCount();
+  EXPECT_FALSE(HttpGet(("http://127.0.0.1:" + std::to_string(silent.port()) + "/").c_str(), error, length, 2000));
+  EXPECT_EQ(error, kHttpErrorTimedOut);
+  const DWORD took = ::GetTickCount() - start;
+  EXPECT_GE(took, 2000u);
+  EXPECT_LT(took, 2000u + 1500u);  // the deadline and the thread's grace
 }
 
 ReportIdentity TestIdentity(int port) {

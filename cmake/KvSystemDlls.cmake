@@ -1,0 +1,59 @@
+# Where kvsetup.exe takes its DLLs from. It runs elevated, often from a
+# Downloads folder, and the normal search order looks in the program's own
+# folder first: a DLL dropped there under the name of one the program uses
+# would run with administrator rights.
+#
+# So the program imports directly only DLLs on the system's KnownDLLs list,
+# which the loader always takes from the system folder. The list differs
+# between Windows versions; these are on it in every version from Windows 7
+# on (HKLM\System\CurrentControlSet\Control\Session Manager\KnownDLLs).
+# WININET and URLMON left the list with Windows 8, GDIPLUS joined it only
+# with Windows 10, COMCTL32 (side by side), MSIMG32 and IPHLPAPI were never on
+# it. Wine (8.0) has no such list and takes every DLL by its load order.
+set(KV_KNOWN_DLLS
+  advapi32 clbcatq comdlg32 gdi32 imagehlp imm32 kernel32 msctf msvcrt normaliz nsi ole32 oleaut32 psapi
+  rpcrt4 sechost setupapi shell32 shlwapi user32 wldap32 ws2_32)
+# Every other DLL the program links is delay-loaded: the first call into it
+# loads it, from the system folder only (core/dll_search.cpp). Add a DLL here
+# when the program starts to use one that is not on the list above; the
+# import-table test fails until then.
+set(KV_DELAY_LOADED_DLLS comctl32 gdiplus iphlpapi msimg32 wininet)
+
+# kv_system_dlls(target): links target's uses of the DLLs above through
+# delay-loading import libraries of the same names, and gives it the start-up
+# code that confines DLL loading to the system folder. Nothing changes at
+# the call sites: `-lwininet` anywhere in the target's link finds the
+# delay-loading libwininet.a first. Also writes
+# ${CMAKE_BINARY_DIR}/<target>.dlls.txt for the tests.
+function(kv_system_dlls target)
+  find_program(KV_DLLTOOL NAMES i686-w64-mingw32-dlltool REQUIRED)
+  find_program(KV_NM NAMES i686-w64-mingw32-nm REQUIRED)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(dir ${CMAKE_BINARY_DIR}/delayimp)
+  set(libraries)
+  foreach(dll ${KV_DELAY_LOADED_DLLS})
+    find_file(import_library_${dll} lib${dll}.a PATHS ${CMAKE_FIND_ROOT_PATH}/lib NO_DEFAULT_PATH REQUIRED)
+    set(def ${dir}/${dll}.def)
+    set(library ${dir}/lib${dll}.a)
+    add_custom_command(
+      OUTPUT ${library} ${dir}/${dll}.keep
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+      COMMAND Python3::Interpreter ${KV_ROOT}/cmake/delay_import_def.py ${KV_NM} ${import_library_${dll}}
+              ${dll}.dll ${def}
+      # -k: the DLL exports stdcall functions without their "@n".
+      COMMAND ${KV_DLLTOOL} -k --input-def ${def} --dllname ${dll}.dll --output-delaylib ${library}
+      DEPENDS ${KV_ROOT}/cmake/delay_import_def.py ${import_library_${dll}}
+      COMMENT "Making the delay-loading import library of ${dll}.dll"
+      VERBATIM)
+    list(APPEND libraries ${library})
+    # See delay_import_def.py: every thunk is linked, so that none is lost.
+    target_link_options(${target} PRIVATE "LINKER:@${dir}/${dll}.keep")
+  endforeach()
+  add_custom_target(${target}_delayimp DEPENDS ${libraries})
+  add_dependencies(${target} ${target}_delayimp)
+  target_link_directories(${target} BEFORE PRIVATE ${dir})
+  target_sources(${target} PRIVATE ${KV_ROOT}/kv_Install/core/dll_search.cpp)
+  string(REPLACE ";" " " known "${KV_KNOWN_DLLS}")
+  string(REPLACE ";" " " delayed "${KV_DELAY_LOADED_DLLS}")
+  file(WRITE ${CMAKE_BINARY_DIR}/${target}.dlls.txt "known ${known}\ndelay-loaded ${delayed}\n")
+endfunction()

@@ -1,0 +1,60 @@
+// The installer runs elevated, often from a Downloads folder: no DLL may be
+// taken from its own folder or the current one, where anybody could have put
+// one. It imports directly only DLLs the system always takes from its own
+// folder (the KnownDLLs, see cmake/KvSystemDlls.cmake) and delay-loads the
+// rest through the hook below.
+//
+// The search is confined before anything else runs. The function below has
+// constructor priority 101, the first a program may use: the C++ start-up
+// runs every initialiser of priority 101 before those of any higher number
+// and before those without one (theTheme, theApp, every other static
+// object), whatever their translation unit or link order. The only code
+// before it is the C runtime's own start-up, which loads no DLL.
+#include "core/dll_search.h"
+
+#include <delayimp.h>
+
+#include <cstdio>
+
+namespace {
+
+// Not declared by headers for Windows 7, and absent there without KB2533623.
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+
+bool confined = false;
+
+__attribute__((constructor(101))) void ConfineDllSearch() {
+  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");  // loaded with the process
+  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  confined = setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Without it, at least the current folder leaves the search order.
+  if (!confined) (void)::SetDllDirectoryA("");
+}
+
+FARPROC WINAPI DelayLoadHook(unsigned notification, PDelayLoadInfo info) {
+  if (notification != dliNotePreLoadLibrary || info == nullptr) return nullptr;
+  return reinterpret_cast<FARPROC>(LoadSystemDll(info->szDll));
+}
+
+}  // namespace
+
+// The delay-load helper (MinGW's __delayLoadHelper2) asks this hook first;
+// delayimp.h has declared it extern "C".
+PfnDliHook __pfnDliNotifyHook2 = DelayLoadHook;
+
+bool DllSearchConfined() { return confined; }
+
+HMODULE LoadSystemDll(const char* name) {
+  if (confined) return ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // By full path, and its own imports looked up from its folder first.
+  char path[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  const int n = std::snprintf(path + length, MAX_PATH - length, "\\%s", name);
+  if (n < 0 || static_cast<UINT>(n) >= MAX_PATH - length) return nullptr;
+  return ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
