@@ -31,12 +31,13 @@ function(kv_system_dlls target)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   set(dir ${CMAKE_BINARY_DIR}/delayimp)
   set(libraries)
+  set(defs)
   foreach(dll ${KV_DELAY_LOADED_DLLS})
     find_file(import_library_${dll} lib${dll}.a PATHS ${CMAKE_FIND_ROOT_PATH}/lib NO_DEFAULT_PATH REQUIRED)
     set(def ${dir}/${dll}.def)
     set(library ${dir}/lib${dll}.a)
     add_custom_command(
-      OUTPUT ${library} ${dir}/${dll}.keep
+      OUTPUT ${library}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
       COMMAND Python3::Interpreter ${KV_ROOT}/cmake/delay_import_def.py ${KV_NM} ${import_library_${dll}}
               ${dll}.dll ${def}
@@ -46,9 +47,16 @@ function(kv_system_dlls target)
       COMMENT "Making the delay-loading import library of ${dll}.dll"
       VERBATIM)
     list(APPEND libraries ${library})
-    # See delay_import_def.py: every thunk is linked, so that none is lost.
-    target_link_options(${target} PRIVATE "LINKER:@${dir}/${dll}.keep")
+    list(APPEND defs ${def})
   endforeach()
+  # The thunks of the delay-loaded functions the program calls, asked for by
+  # name (see delay_import_keep.py), found just before the link.
+  set(keep ${dir}/${target}.keep)
+  add_custom_command(TARGET ${target} PRE_LINK
+    COMMAND Python3::Interpreter ${KV_ROOT}/cmake/delay_import_keep.py ${KV_NM} ${keep} ${CMAKE_BINARY_DIR}/kv_Install
+            ${defs}
+    VERBATIM)
+  target_link_options(${target} PRIVATE "LINKER:@${keep}")
   add_custom_target(${target}_delayimp DEPENDS ${libraries})
   add_dependencies(${target} ${target}_delayimp)
   target_link_directories(${target} BEFORE PRIVATE ${dir})

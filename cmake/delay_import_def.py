@@ -3,11 +3,7 @@
 so that dlltool can make a delay-loading import library with the same
 functions: every __imp__ symbol of the import library is one export.
 
-Also writes OUTPUT_DEF with ".keep" for ".def": a linker response file that
-asks for every function's thunk. ld (binutils 2.40) drops the thunk of a
-delay-loaded function that the program calls only through its __imp_ pointer
-(every function its header declares dllimport) and leaves that pointer 0, so
-each thunk must be asked for by name.
+delay_import_keep.py then asks the linker for the thunks the program uses.
 
 usage: delay_import_def.py NM IMPORT_LIBRARY DLL_NAME OUTPUT_DEF
 """
@@ -31,9 +27,6 @@ def main(nm, library, dll, output):
         f.write("LIBRARY %s\nEXPORTS\n" % dll)
         for name in sorted(names):
             f.write("  %s\n" % name)
-    with open(output[:-len(".def")] + ".keep" if output.endswith(".def") else output + ".keep", "w") as f:
-        for name in sorted(names):
-            f.write("-u _%s\n" % name)
     return 0
 
 
