@@ -82,21 +82,30 @@ PayloadResult UnpackPayload(const char* installDir) {
   return result;
 }
 
-size_t LongestEntryName(ZipHandle* handle) {
+size_t LongestEntryPath(ZipHandle* handle) {
   ZipEntryInfo info;
   std::memset(&info, 0, sizeof info);
   if (handle == nullptr || ZipGetEntry(handle, -1, &info) != ZRES_OK) return 0;
   const int32_t count = info.index;
   size_t longest = 0;
   for (int32_t index = 0; index < count; ++index) {
-    if (ZipGetEntry(handle, index, &info) == ZRES_OK) longest = std::max(longest, std::strlen(info.name));
+    if (ZipGetEntry(handle, index, &info) != ZRES_OK) continue;
+    size_t length = std::strlen(info.name);
+    if ((info.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {  // a file: its temporary name too
+      size_t folder = 0;  // bytes of the name up to and with its last separator
+      for (const char* p = info.name; *p != '\0'; p = MbcsNext(p)) {
+        if (IsSeparator(*p)) folder = static_cast<size_t>(p - info.name) + 1;
+      }
+      length = std::max(length, folder + kZipTempNameLength);
+    }
+    longest = std::max(longest, length);
   }
   return longest;
 }
 
-size_t LongestPayloadEntryName() {
+size_t LongestPayloadEntryPath() {
   ZipHandle* handle = OpenEmbeddedPayload();
-  const size_t longest = LongestEntryName(handle);
+  const size_t longest = LongestEntryPath(handle);
   if (handle != nullptr) (void)ZipClose(handle);
   return longest;
 }

@@ -22,8 +22,10 @@ using UnpackFailureFn = void (*)(int32_t index, const char* name, uint32_t resul
 PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailureFn onFailure = nullptr,
                             void* context = nullptr);
 
-// Byte length of the longest cleaned entry name of an open archive, or of the
-// embedded one (0 when it cannot be opened): what must fit below the
-// installation folder in a path buffer.
-size_t LongestEntryName(ZipHandle* handle);
-size_t LongestPayloadEntryName();
+// The longest path, in bytes, that unpacking an open archive (or the
+// embedded one; 0 when it cannot be opened) writes below the installation
+// folder: each entry's cleaned name, or its folder part with the temporary
+// name a file is written under first, when that is longer. It must fit
+// below the folder in a path buffer.
+size_t LongestEntryPath(ZipHandle* handle);
+size_t LongestPayloadEntryPath();

@@ -118,6 +118,7 @@ UniqueHandle CreateTempFile(const char* folderPath, char* temp) {
   static unsigned next = ::GetTickCount() ^ ::GetCurrentProcessId();
   for (int attempt = 0; attempt < 64; ++attempt) {
     const int n = std::snprintf(temp, kPathSize, "%s~kv%04X.tmp", folderPath, ++next & 0xFFFF);
+    static_assert(sizeof "~kvXXXX.tmp" - 1 == kZipTempNameLength, "the temporary name's length is fixed");
     if (n < 0 || static_cast<size_t>(n) >= kPathSize) break;
     UniqueHandle file(::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return file;

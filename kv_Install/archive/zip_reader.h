@@ -4,6 +4,7 @@
 // zip_platform.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Result codes of the handle operations (extraction uses the same set).
@@ -52,8 +53,10 @@ ZipHandle* ZipOpenMemory(const void* data, uint32_t size);
 uint32_t ZipGetEntry(ZipHandle* handle, int32_t index, ZipEntryInfo* info);
 
 // Writes entry index to target (a file, or a folder for a folder entry).
-// Windows only.
+// Windows only. A file's data go first to a temporary file of
+// kZipTempNameLength bytes' name in the target's folder.
 uint32_t ZipExtractEntry(ZipHandle* handle, int32_t index, const char* target);
+constexpr size_t kZipTempNameLength = 11;  // "~kvXXXX.tmp"
 
 // Keys the traditional PKWARE decryption of encrypted entries for streams
 // opened from now on; null clears it. The installer never sets one.

@@ -110,7 +110,7 @@ void CSelDirDlg::OnInstall() {
   // Refused here, before anything is written: an empty or relative folder
   // would resolve against the current folder, and a long one would fail
   // entry by entry.
-  const FolderProblem problem = CheckInstallFolder(folder, LongestPayloadEntryName());
+  const FolderProblem problem = CheckInstallFolder(folder, LongestPayloadEntryPath());
   if (problem != FolderProblem::None) {
     ::MessageBoxA(::GetParent(m_hWnd), FolderProblemText(problem), theApp.AppName().c_str(), MB_OK | MB_ICONWARNING);
     ::SetFocus(edit);

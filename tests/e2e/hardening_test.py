@@ -148,8 +148,13 @@ class Hardening(unittest.TestCase):
         # DLLs import those before the program's first instruction and, with
         # no KnownDLLs of its own, take them from the program's folder when
         # told to prefer native DLLs; on Windows the known DLLs that load
-        # them take their dependencies from the system folder.
-        names = sorted(set(delayed) | {"dwmapi", "cryptbase", "userenv", "winmm", "propsys", "dnsapi", "winhttp",
+        # them take their dependencies from the system folder. Nor propsys:
+        # Wine's GDI+ decodes the close button's faces through
+        # windowscodecs, which COM loads from the system folder and whose
+        # own import of propsys Wine again resolves through the program's
+        # folder first; Windows resolves a DLL that COM loads by its full
+        # path from that DLL's folder first.
+        names = sorted(set(delayed) | {"dwmapi", "cryptbase", "userenv", "winmm", "dnsapi", "winhttp",
                                        "urlmon", "iertutil", "msctf", "textshaping"})
         with WineSession() as s, HttpListener() as http, TcpListener(port=LOG_PORT):
             folder = s.prepare_folder(DOWNLOADS, config(http.port))

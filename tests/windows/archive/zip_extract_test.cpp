@@ -133,6 +133,7 @@ class ExtractTest : public ::testing::Test {
   }
 
   void Open(const std::vector<TestEntry>& entries) {
+    if (handle_ != nullptr) ZipClose(handle_);
     archive_ = ziptest::Build(ziptest::Archive(entries));
     handle_ = ZipOpenMemory(archive_.data(), static_cast<uint32_t>(archive_.size()));
     ASSERT_NE(nullptr, handle_);
@@ -419,3 +420,21 @@ TEST(UnpackPayloadTest, ModuleWithoutPayloadInstallsNothing) {
 }
 
 }  // namespace
+
+TEST_F(ExtractTest, LongestPathCountsTheTemporaryNameOfEachFile) {
+  const struct {
+    std::vector<TestEntry> entries;
+    size_t longest;
+  } cases[] = {
+      {{FileEntry("kvClient.exe", "x")}, 12},
+      {{FileEntry("a.txt", "x")}, kZipTempNameLength},
+      {{FileEntry("sub/a", "x"), FileEntry("kvClient.exe", "x")}, 4 + kZipTempNameLength},
+      {{FolderEntry("a/b/c/"), FileEntry("b.txt", "x")}, kZipTempNameLength},
+      {{FileEntry("data/long_file_name.bin", "x")}, 23},
+  };
+  for (const auto& c : cases) {
+    Open(c.entries);
+    EXPECT_EQ(c.longest, LongestEntryPath(handle_)) << c.entries[0].name;
+  }
+  EXPECT_EQ(0u, LongestEntryPath(nullptr));
+}
