@@ -47,14 +47,28 @@ def _header(request, name):
 HttpRequest.header = _header
 
 
-class _Listener:
-    """Accept loop on a background thread; subclasses handle one connection."""
+class _LoopbackPort:
+    """A port on loopback only, used as a context manager: start() on entry,
+    stop() on exit."""
 
     def __init__(self, port=0, host=LOOPBACK):
         if host != LOOPBACK:
             raise ValueError("the report listeners stay on loopback")
         self._host = host
         self._wanted_port = port
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+class _Listener(_LoopbackPort):
+    """Accept loop on a background thread; subclasses handle one connection."""
+
+    def __init__(self, port=0, host=LOOPBACK):
+        super().__init__(port, host)
         self._sock = None
         self._thread = None
         self._cond = threading.Condition()
@@ -84,12 +98,6 @@ class _Listener:
         if self._sock is not None:
             self._sock.close()
             self._sock = None
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
 
     def _serve(self):
         while not self._stopping:
@@ -286,15 +294,13 @@ class SlowHttpListener(_Listener):
                 return
 
 
-class FullBacklogListener:
+class FullBacklogListener(_LoopbackPort):
     """A TCP port whose listen queue is full: a socket listening with backlog
     1 that never accepts, filled first by connections of its own, so that a
     further connect hangs in the handshake (the kernel drops its SYN)."""
 
     def __init__(self, port=0, host=LOOPBACK):
-        if host != LOOPBACK:
-            raise ValueError("the report listeners stay on loopback")
-        self._host, self._wanted_port = host, port
+        super().__init__(port, host)
         self._sock, self._fillers, self.port = None, [], None
 
     def start(self):
@@ -325,9 +331,3 @@ class FullBacklogListener:
         if self._sock is not None:
             self._sock.close()
             self._sock = None
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
