@@ -122,7 +122,8 @@ std::unique_ptr<DibCanvas> Snapshot(HWND hwnd) {
 namespace {
 
 // Wine keeps the process's GDI objects in the table the PEB points to (at
-// 0x94 in a 32-bit PEB); a live entry has a non-zero type.
+// 0x94 in a 32-bit PEB, 0xF8 in a 64-bit one); a live entry has a non-zero
+// type.
 #pragma pack(push, 1)
 struct GdiHandleEntry {
   std::uint64_t object;
@@ -136,9 +137,17 @@ struct GdiHandleEntry {
 static_assert(sizeof(GdiHandleEntry) == 24, "Wine's GDI_HANDLE_ENTRY");
 
 int WineGdiObjectCount() {
+  // The PEB's address from the TEB (NtCurrentTeb() trips GCC 12's bounds
+  // warning on x86-64).
   const std::uint8_t* peb = nullptr;
-  asm("movl %%fs:0x30, %0" : "=r"(peb));  // the 32-bit TEB's PEB pointer
-  const auto* table = *reinterpret_cast<const GdiHandleEntry* const*>(peb + 0x94);
+#ifdef _WIN64
+  asm("movq %%gs:0x60, %0" : "=r"(peb));
+  const std::size_t handleTable = 0xF8;
+#else
+  asm("movl %%fs:0x30, %0" : "=r"(peb));
+  const std::size_t handleTable = 0x94;
+#endif
+  const auto* table = *reinterpret_cast<const GdiHandleEntry* const*>(peb + handleTable);
   if (table == nullptr) return -1;
   int n = 0;
   for (int i = 0; i < 0x10000; ++i) n += table[i].type != 0;
