@@ -21,7 +21,7 @@ import time
 import unittest
 import zipfile
 
-from kvharness import BUILD, DOWNLOADS, INSTALL_DIR, KVSETUP, LOG_PORT, WineSession
+from kvharness import BUILD, DOWNLOADS, INSTALL_DIR, KVSETUP, LOG_PORT, UNINSTALL_KEY, WineSession
 from listeners import FullBacklogListener, HttpListener, SlowHttpListener, TcpListener
 
 PAYLOAD = os.path.join(BUILD, "payload", "payload.zip")
@@ -92,8 +92,7 @@ class Hardening(unittest.TestCase):
                 else:
                     with open(path, "rb") as f:
                         self.assertEqual(f.read(), z.read(info), info.filename)
-        self.assertIsNotNone(session.reg_query(
-            r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane", "DisplayName"))
+        self.assertIsNotNone(session.reg_query(UNINSTALL_KEY, "DisplayName"))
 
     def test_servers_that_hold_the_install(self):
         listeners = {mode: SlowHttpListener(mode).start() for mode in ("silent", "trickle", "endless")}
