@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "archive/zip_reader.h"
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
-#include "framework/handles.h"
-#include "core/mbcs.h"
+#include "base/handles.h"
+#include "base/mbcs.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "archive/zip_platform.h"
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 namespace {
 

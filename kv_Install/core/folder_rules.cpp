@@ -1,6 +1,6 @@
 #include "core/folder_rules.h"
 
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 const char kProductName[] = "Kelvane";
 

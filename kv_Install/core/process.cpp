@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "framework/handles.h"
+#include "base/handles.h"
 
 namespace {
 

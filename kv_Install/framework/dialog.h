@@ -44,6 +44,3 @@ class CDialog : public CWnd {
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   bool m_bModal = false;
 };
-
-// The module whose resources the windows load (the executable).
-HINSTANCE ResourceModule();

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "framework/gdi.h"
+#include "base/gdi.h"
 #include "skin/control_support.h"
 #include "skin/dc_surface.h"
 #include "skin/skin_messages.h"

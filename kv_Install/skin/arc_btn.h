@@ -12,7 +12,7 @@
 #pragma once
 
 #include "framework/controls.h"
-#include "framework/handles.h"
+#include "base/handles.h"
 #include "skin/aa_graphics.h"
 #include "skin/button_rules.h"
 

@@ -5,8 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/dialog.h"
-#include "framework/handles.h"
+#include "base/gdi.h"
+#include "base/handles.h"
+#include "framework/module.h"
 #include "skin/premultiply.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "skin/menu_edit.h"
 
-#include "framework/gdi.h"
+#include "base/gdi.h"
 #include "skin/button_rules.h"
 #include "skin/control_support.h"
 #include "skin/theme.h"

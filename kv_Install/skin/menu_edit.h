@@ -13,7 +13,7 @@
 #include <string>
 
 #include "framework/controls.h"
-#include "framework/handles.h"
+#include "base/handles.h"
 
 class CMenuEdit : public CEdit {
  public:

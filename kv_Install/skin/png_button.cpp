@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "framework/gdi.h"
-#include "framework/handles.h"
+#include "base/gdi.h"
+#include "base/handles.h"
 #include "skin/control_support.h"
 #include "skin/skin_messages.h"
 #include "skin/theme.h"

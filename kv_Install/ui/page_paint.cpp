@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "framework/dialog.h"
-#include "framework/handles.h"
+#include "base/gdi.h"
+#include "base/handles.h"
+#include "framework/module.h"
 #include "skin/theme.h"
 
 HBITMAP LoadTopImage(int resourceId, int* height) {

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "archive/zip_name_rules.h"
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "archive/payload.h"
 #include "archive/zip_reader.h"
 #include "archive_check.h"
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 namespace {
 

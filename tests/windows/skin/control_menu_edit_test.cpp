@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "control_stage.h"
-#include "framework/handles.h"
+#include "base/handles.h"
 #include "res/resource.h"
 #include "skin/menu_edit.h"
 
