@@ -35,7 +35,7 @@ class CMenuEdit : public CEdit {
   BOOL m_bPassword = 0;
   // The font the text height is measured with; borrowed, the theme's text
   // font unless the owner points elsewhere.
-  const HFONT* m_pFont;
+  const UniqueFont* m_pFont;
 
  protected:
   LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -152,7 +152,7 @@ void Ckv_InstallDlg::OnPaint() {
 
   // The theme's title font is selected first, as the band's font of record;
   // the name itself is drawn in the window's own font over it.
-  ScopedSelect title(dc, theTheme.m_fontTitle);
+  ScopedSelect title(dc, theTheme.m_fontTitle.get());
   UniqueGdiObject font(::CreateFontA(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, "微软雅黑"));
   {
