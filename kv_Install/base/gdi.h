@@ -5,37 +5,26 @@
 
 #include <windows.h>
 
-// GetDC / ReleaseDC on the same window.
-class ScopedClientDC {
+// A DC of a window taken with GetDC or GetWindowDC, and ReleaseDC on the same
+// window.
+template <HDC(WINAPI* GetFn)(HWND)>
+class ScopedReleasedDC {
  public:
-  explicit ScopedClientDC(HWND hwnd) : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
-  ~ScopedClientDC() {
+  explicit ScopedReleasedDC(HWND hwnd) : hwnd_(hwnd), dc_(GetFn(hwnd)) {}
+  ~ScopedReleasedDC() {
     if (dc_ != nullptr) (void)::ReleaseDC(hwnd_, dc_);
   }
-  ScopedClientDC(const ScopedClientDC&) = delete;
-  ScopedClientDC& operator=(const ScopedClientDC&) = delete;
+  ScopedReleasedDC(const ScopedReleasedDC&) = delete;
+  ScopedReleasedDC& operator=(const ScopedReleasedDC&) = delete;
   HDC get() const { return dc_; }
 
  private:
   HWND hwnd_;
   HDC dc_;
 };
-
-// GetWindowDC / ReleaseDC: the whole window, non-client area included.
-class ScopedWindowDC {
- public:
-  explicit ScopedWindowDC(HWND hwnd) : hwnd_(hwnd), dc_(::GetWindowDC(hwnd)) {}
-  ~ScopedWindowDC() {
-    if (dc_ != nullptr) (void)::ReleaseDC(hwnd_, dc_);
-  }
-  ScopedWindowDC(const ScopedWindowDC&) = delete;
-  ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HWND hwnd_;
-  HDC dc_;
-};
+using ScopedClientDC = ScopedReleasedDC<::GetDC>;
+// The whole window, non-client area included.
+using ScopedWindowDC = ScopedReleasedDC<::GetWindowDC>;
 
 // BeginPaint / EndPaint on the same window, for a WM_PAINT handler.
 class ScopedPaintDC {

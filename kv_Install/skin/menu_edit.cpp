@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr WPARAM kMaskChar = '*';  // 42
+constexpr WPARAM kMaskChar = '*';
 
 }  // namespace
 

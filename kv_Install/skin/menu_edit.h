@@ -1,5 +1,4 @@
-// The folder box: a one-line edit whose text sits vertically centred in a
-// taller flat box. It grows its non-client area above and below the line
+// A one-line edit whose text sits vertically centred in a taller flat box. It grows its non-client area above and below the line
 // and paints those bands in m_crBack; the parent reflects the edit's colour
 // request to it. An optional placeholder shows while the box is empty, and
 // optional masking shows real text as "*".

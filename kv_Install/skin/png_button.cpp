@@ -3,15 +3,15 @@
 #include <cstring>
 
 #include "base/gdi.h"
-#include "base/handles.h"
+#include "res/resource.h"
 #include "skin/control_support.h"
 #include "skin/skin_messages.h"
 #include "skin/theme.h"
 
 namespace {
 
-constexpr UINT kNormalFace = 155;  // light grey cross on a transparent ground
-constexpr UINT kHoverFace = 154;   // white cross on red
+constexpr UINT kNormalFace = IDB_PNG_CLOSE_NORMAL;  // light grey cross on a transparent ground
+constexpr UINT kHoverFace = IDB_PNG_CLOSE_HOVER;    // white cross on red
 
 void LoadFace(CImage* image, UINT id, int* width, int* height) {
   (void)LoadPngResource(image, id);
