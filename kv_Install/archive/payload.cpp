@@ -7,28 +7,15 @@
 #include <cstring>
 
 #include "archive/zip_reader.h"
-#include "core/mbcs.h"
+#include "base/path_names.h"
+#include "res/resource.h"
 
 namespace {
-
-constexpr int kPayloadResourceId = 146;
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // True when name stays below the folder it is joined to: not absolute and
 // no ".." component. The reader already strips these; an archive made to slip
 // past its cleaning must still not write outside the install folder.
-bool StaysInsideFolder(const char* name) {
-  if (IsSeparator(name[0]) || (name[0] != '\0' && name[1] == ':')) return false;
-  const char* component = name;
-  for (const char* p = name;; p = MbcsNext(p)) {
-    if (*p == '\0' || IsSeparator(*p)) {
-      if (p - component == 2 && component[0] == '.' && component[1] == '.') return false;
-      if (*p == '\0') return true;
-      component = p + 1;
-    }
-  }
-}
+bool StaysInsideFolder(const char* name) { return !IsAbsolutePath(name) && !HasParentComponent(name); }
 
 uint32_t UnpackEntry(ZipHandle* handle, int32_t index, const char* folder, ZipEntryInfo* info) {
   uint32_t result = ZipGetEntry(handle, index, info);
@@ -65,7 +52,7 @@ namespace {
 // stays mapped for the life of the process. Null when it cannot be opened.
 ZipHandle* OpenEmbeddedPayload() {
   HMODULE module = ::GetModuleHandleA(nullptr);
-  HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId), "ZIP");
+  HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(IDR_PAYLOAD_ZIP), "ZIP");
   HGLOBAL loaded = resource != nullptr ? ::LoadResource(module, resource) : nullptr;
   const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
   const DWORD size = resource != nullptr ? ::SizeofResource(module, resource) : 0;
@@ -92,11 +79,7 @@ size_t LongestEntryPath(ZipHandle* handle) {
     if (ZipGetEntry(handle, index, &info) != ZRES_OK) continue;
     size_t length = std::strlen(info.name);
     if ((info.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {  // a file: its temporary name too
-      size_t folder = 0;  // bytes of the name up to and with its last separator
-      for (const char* p = info.name; *p != '\0'; p = MbcsNext(p)) {
-        if (IsSeparator(*p)) folder = static_cast<size_t>(p - info.name) + 1;
-      }
-      length = std::max(length, folder + kZipTempNameLength);
+      length = std::max(length, FolderPartLength(info.name) + kZipTempNameLength);
     }
     longest = std::max(longest, length);
   }

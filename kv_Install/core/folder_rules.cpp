@@ -1,6 +1,6 @@
 #include "core/folder_rules.h"
 
-#include "core/mbcs.h"
+#include "base/path_names.h"
 
 const char kProductName[] = "Kelvane";
 
@@ -50,7 +50,6 @@ namespace {
 
 constexpr size_t kPathLimit = 260;  // MAX_PATH, NUL included
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // "X:" alone (the stored form of "X:\") or "X:" followed by a separator.

@@ -9,8 +9,8 @@
 
 class Win32InstallActions : public InstallActions {
  public:
-  // owner: the progress page, which owns the question box; identity: the
-  // progress page's report identity.
+  // owner: the window that owns the question box; identity: what both
+  // reports send.
   Win32InstallActions(HWND owner, const ReportIdentity& identity) : owner_(owner), identity_(identity) {}
 
   uint32_t FindProcessByExeName(const char* exeName) override;

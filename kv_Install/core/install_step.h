@@ -1,5 +1,5 @@
 // The install step: every action of an installation, in its fixed order, run
-// once by the progress page's install timer. Each action is a call into the
+// once by the install timer. Each action is a call into the
 // module that owns it; the step itself only decides the order and keeps the
 // outcome, so it is plain C++ and tested with recording actions.
 #pragma once
@@ -10,9 +10,10 @@
 #include "archive/payload_result.h"
 #include "core/install_state.h"
 
-extern const char kUpdaterExe[];     // "kvUpdate.exe"
-extern const char kClientExe[];      // "kvClient.exe"
-extern const char kUninstallExe[];   // "kv_Uninstall.exe"
+// The installed programs' file names.
+extern const char kUpdaterExe[];
+extern const char kClientExe[];
+extern const char kUninstallExe[];
 
 // Special folders the shortcuts go to (the shell's CSIDL numbers).
 constexpr int kCsidlPrograms = 2;

@@ -3,15 +3,14 @@
 // the bar every second until the install is complete.
 #pragma once
 
-#include "framework/dialog.h"
+#include "core/install_state.h"
 #include "report/identity.h"
+#include "ui/page_dlg.h"
 
-class CProgressDlg : public CDialog {
+class CProgressDlg : public CPageDlg {
  public:
-  CProgressDlg();
-  ~CProgressDlg() override;
-
-  const ReportIdentity& Identity() const { return m_identity; }
+  // The install step runs on state and keeps its outcome there.
+  explicit CProgressDlg(InstallState& state);
 
  protected:
   BOOL OnInitDialog() override;
@@ -20,12 +19,10 @@ class CProgressDlg : public CDialog {
  private:
   void OnInstallTimer();
   void OnProgressTimer();
-  void Layout(int cx);
-  void OnPaint();
+  void Layout(int cx, int cy) override;
 
+  InstallState& m_state;
   ReportIdentity m_identity;
   int m_bInstallDone = 0;
-  int m_nTopImageHeight = 0;
-  HBITMAP m_hTopImage = nullptr;
   bool m_bSocketsStarted = false;
 };

@@ -24,7 +24,7 @@
 #endif
 #include "archive/zip_reader.h"
 #include "archive_check.h"
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/app.h"
+#include "app/app.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -41,12 +41,12 @@ BOOL Ckv_InstallApp::InitInstance() {
   if (m_bAdmin) {
     // Hidden and modeless: the window installs by itself and destroys itself
     // when done. It lives until the process ends.
-    Ckv_InstallDlg* dlg = new Ckv_InstallDlg();
+    Ckv_InstallDlg* dlg = new Ckv_InstallDlg(*this, AppName());
     m_pMainWnd = dlg;
     return dlg->Create(nullptr) ? TRUE : FALSE;
   }
 
-  Ckv_InstallDlg dlg;
+  Ckv_InstallDlg dlg(*this, AppName());
   m_pMainWnd = &dlg;
   (void)dlg.DoModal();
   m_pMainWnd = nullptr;
