@@ -18,6 +18,7 @@ class Win32InstallActions : public InstallActions {
   void EndProcess(uint32_t processId) override;
   void EndInstaller(int exitStatus) override;
   PayloadResult UnpackPayload(const std::string& installDir) override;
+  bool InstalledFileExists(const std::string& path) override;
   void WriteUninstallValue(const char* name, const char* data) override;
   void SendInstallLog(const std::string& installDir) override;
   void CreateShellLinks(const std::string& installDir) override;

@@ -37,6 +37,8 @@ class InstallActions {
   // real installer).
   virtual void EndInstaller(int exitStatus) = 0;
   virtual PayloadResult UnpackPayload(const std::string& installDir) = 0;
+  // True when path names a file (not a folder) that is there.
+  virtual bool InstalledFileExists(const std::string& path) = 0;
   virtual void WriteUninstallValue(const char* name, const char* data) = 0;
   virtual void SendInstallLog(const std::string& installDir) = 0;
   virtual void CreateShellLinks(const std::string& installDir) = 0;
@@ -48,7 +50,10 @@ class InstallActions {
   virtual void SendLoggingSetup(int userNumber, const char* downloadSource) = 0;
 };
 
-// Runs the whole step and records its outcome in state.m_outcome. Returns
+// Runs the whole step and records its outcome in state.m_outcome. The
+// Uninstall values and the shortcuts are written only where the files they
+// name are there after unpacking: all four values and the uninstall shortcut
+// need kv_Uninstall.exe, the run shortcuts kvUpdate.exe. Returns
 // false when the user refused to end the running client (the step stopped
 // before anything was written), true otherwise.
 bool RunInstallStep(InstallState& state, InstallActions& actions);
