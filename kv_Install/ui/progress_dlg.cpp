@@ -2,6 +2,7 @@
 
 #include <winsock2.h>
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "core/install_actions_win.h"
 #include "core/install_step.h"
@@ -21,6 +22,21 @@ class ProgressControl : public ProgressBar {
 
  private:
   HWND bar_;
+};
+
+// The actions as the step's own thread performs them: the two that belong to
+// the window's thread are asked of the page, which answers before the step
+// goes on.
+class StepThreadActions : public Win32InstallActions {
+ public:
+  StepThreadActions(HWND page, const ReportIdentity& identity) : Win32InstallActions(page, identity), page_(page) {}
+  bool AskToEndRunningClient() override { return ::SendMessageA(page_, WM_STEP_ASK_END_CLIENT, 0, 0) == 1; }
+  void EndInstaller(int exitStatus) override {
+    ::SendMessageA(page_, WM_STEP_END_INSTALLER, static_cast<WPARAM>(exitStatus), 0);
+  }
+
+ private:
+  HWND page_;
 };
 
 }  // namespace
@@ -50,14 +66,37 @@ BOOL CProgressDlg::OnInitDialog() {
 
 void CProgressDlg::OnInstallTimer() {
   ::KillTimer(m_hWnd, TIMER_INSTALL);
-  Win32InstallActions actions(m_hWnd, m_identity);
-  (void)RunInstallStep(m_state, actions);  // the outcome is kept in the install state
+  if (m_bStepStarted) return;
+  m_bStepStarted = true;
+  m_stepThread.reset(::CreateThread(nullptr, 0, &CProgressDlg::StepThread, this, 0, nullptr));
+  if (!m_stepThread) {
+    // No thread to be had: the step runs here, and the window waits for it.
+    Win32InstallActions actions(m_hWnd, m_identity);
+    (void)RunInstallStep(m_state, actions);
+    OnStepDone();
+  }
+}
+
+DWORD WINAPI CProgressDlg::StepThread(void* param) {
+  auto* page = static_cast<CProgressDlg*>(param);
+  // The shortcuts are COM objects of this thread's own apartment.
+  const HRESULT com = ::CoInitialize(nullptr);
+  StepThreadActions actions(page->m_hWnd, page->m_identity);
+  (void)RunInstallStep(page->m_state, actions);  // the outcome is kept in the install state
+  if (SUCCEEDED(com)) ::CoUninitialize();
+  ::PostMessageA(page->m_hWnd, WM_STEP_DONE, 0, 0);
+  return 0;
+}
+
+void CProgressDlg::OnStepDone() {
+  if (m_stepThread) (void)::WaitForSingleObject(m_stepThread.get(), INFINITE);  // it has only to return
+  m_stepThread.reset();
   m_bInstallDone = 1;
 }
 
 void CProgressDlg::OnProgressTimer() {
   ProgressControl bar(GetDlgItem(IDC_PROGRESS));
-  const bool succeeded = m_state.m_outcome == InstallOutcome::Installed;
+  const bool succeeded = m_bInstallDone && m_state.m_outcome == InstallOutcome::Installed;
   switch (ProgressTick(bar, m_bInstallDone, m_state.m_bRunAfterInstall, succeeded)) {
     case TickAction::None:
       break;
@@ -88,6 +127,15 @@ INT_PTR CProgressDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == TIMER_INSTALL) OnInstallTimer();
       else if (wParam == TIMER_PROGRESS) OnProgressTimer();
+      return TRUE;
+    case WM_STEP_ASK_END_CLIENT:
+      SetMessageResult(Win32InstallActions(m_hWnd, m_identity).AskToEndRunningClient() ? 1 : 0);
+      return TRUE;
+    case WM_STEP_END_INSTALLER:
+      Win32InstallActions(m_hWnd, m_identity).EndInstaller(static_cast<int>(wParam));
+      return TRUE;
+    case WM_STEP_DONE:
+      OnStepDone();
       return TRUE;
     case WM_ERASEBKGND:
       SetMessageResult(1);
