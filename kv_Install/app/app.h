@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "base/handles.h"
 #include "core/install_state.h"
 
 class CWnd;
@@ -25,6 +26,13 @@ class Ckv_InstallApp : public InstallState {
   std::string AppName() const;
 
   CWnd* m_pMainWnd = nullptr;
+
+ private:
+  // True when another installer runs, on this machine in any session; this
+  // one then holds the installers' mutex until the process ends.
+  bool AnotherInstallerRuns();
+
+  UniqueHandle m_instanceMutex;
 };
 
 extern Ckv_InstallApp theApp;

@@ -13,10 +13,11 @@ enum class InstallOutcome {
   Installed,      // every payload entry was written
   Refused,        // the user declined to end the running client; nothing installed
   PayloadFailed,  // the payload could not be opened, or an entry failed
+  AlreadyRunning, // unattended, while another installer ran: nothing done
 };
 
 // Exit status of the process for an outcome: 0 installed (or nothing asked),
-// 1 refused, 2 payload failure.
+// 1 refused, 2 payload failure, 3 another installer was running.
 int InstallExitStatus(InstallOutcome outcome);
 
 struct InstallState {

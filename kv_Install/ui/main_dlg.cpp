@@ -12,6 +12,8 @@
 #include "ui/about_dlg.h"
 #include "ui/messages.h"
 
+const char kInstallerWindowProperty[] = "Kelvane.kvsetup";
+
 Ckv_InstallDlg::Ckv_InstallDlg(InstallState& state, std::string appName)
     : CSkinDlg(IDD_KV_INSTALL_DIALOG),
       m_state(state),
@@ -40,6 +42,7 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
       ::AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
     }
   }
+  ::SetPropA(m_hWnd, kInstallerWindowProperty, reinterpret_cast<HANDLE>(1));
   ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -155,6 +158,9 @@ void Ckv_InstallDlg::Draw(HDC dc, const RECT& client) {
 
 INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
+    case WM_DESTROY:
+      ::RemovePropA(m_hWnd, kInstallerWindowProperty);
+      return FALSE;
     case WM_SHOW_DIRPAGE:
       ShowPage(m_dirPage);
       SetMessageResult(0);

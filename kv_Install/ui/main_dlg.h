@@ -14,6 +14,10 @@
 #include "ui/progress_dlg.h"
 #include "ui/sel_dir_dlg.h"
 
+// The window property that marks a running installer's main window, so that a
+// second installer can bring it to the front.
+extern const char kInstallerWindowProperty[];
+
 class Ckv_InstallDlg : public CSkinDlg {
  public:
   // state: the install state of the run, which the pages read and fill;
