@@ -11,7 +11,7 @@ the local headers carry none; DOS times come from fixed values, not the clock.
 
 usage: make_payload.py OUT.zip --exe kvClient.exe=PATH --exe kvUpdate.exe=PATH
                        --exe kv_Uninstall.exe=PATH
-                       [--bad-crc NAME] [--comment-size N]
+                       [--bad-crc NAME] [--comment-size N] [--bulk N]
 """
 import argparse
 import datetime
@@ -134,6 +134,8 @@ def main(argv):
     parser.add_argument("--exe", action="append", default=[], metavar="NAME=PATH")
     parser.add_argument("--bad-crc", metavar="NAME", help="record a wrong CRC-32 for this entry")
     parser.add_argument("--comment-size", type=int, default=0, help="add an archive comment this long")
+    parser.add_argument("--bulk", type=int, default=0, metavar="N",
+                        help="add a folder bulk/ with N more files, so that unpacking takes a while")
     args = parser.parse_args(argv)
     exes = {}
     for item in args.exe:
@@ -144,6 +146,9 @@ def main(argv):
     if missing:
         parser.error("missing --exe for " + ", ".join(sorted(missing)))
     entries = layout(exes)
+    if args.bulk:
+        entries.append(("bulk/", FOLDER, 0x10))
+        entries += [("bulk/f%04d.dat" % i, generated_data("bulk%d" % i, 8000), 0x20) for i in range(args.bulk)]
     if args.bad_crc and args.bad_crc not in [n for n, _, _ in entries]:
         parser.error("no entry named " + args.bad_crc)
     comment = generated_data("comment", args.comment_size) if args.comment_size else b""

@@ -1,0 +1,113 @@
+"""An install killed at any moment can be repeated: after each kill, an
+undisturbed unattended install leaves the files, attributes, Uninstall values
+and shortcut files of an install nobody disturbed, and no temporary file.
+
+kvsetup_bulk.exe carries 300 more files, so that its unpacking can be caught
+at its first, middle and last entries; a full listen queue on the log port and
+a silent update host hold it at each report."""
+import hashlib
+import os
+import time
+import unittest
+import zipfile
+
+import kvharness as h
+from listeners import FullBacklogListener, SlowHttpListener
+from payload_test import attrib_flags
+from registration_test import CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS, LNKINFO, link_info
+
+BULK = os.path.join(h.BUILD, "kvsetup_bulk.exe")
+PAYLOAD = os.path.join(h.BUILD, "payload", "payload_bulk.zip")
+CLOSED = "[update]\r\nupdatehost=127.0.0.1:1\r\n"  # reports fail at once
+LINKS = [(CSIDL_PROGRAMS, "Kelvane\\Kelvane.lnk"), (CSIDL_PROGRAMS, "Kelvane\\卸载.lnk"),
+         (CSIDL_DESKTOPDIRECTORY, "Kelvane.lnk")]
+
+
+def files_written(session):
+    """Files below the install folder (temporary ones left out)."""
+    n = 0
+    for _, _, names in os.walk(session.unix(h.INSTALL_DIR)):
+        n += sum(1 for name in names if not name.startswith("~kv"))
+    return n
+
+
+def state(session):
+    """What an install leaves: file bytes, attributes, Uninstall values,
+    shortcuts, and the temporary files anywhere below the folder."""
+    folder = session.unix(h.INSTALL_DIR)
+    files, temporary = {}, []
+    for top, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(top, name)
+            if name.startswith("~kv") and name.endswith(".tmp"):
+                temporary.append(os.path.relpath(path, folder))
+            else:
+                with open(path, "rb") as f:
+                    files[os.path.relpath(path, folder)] = hashlib.sha256(f.read()).hexdigest()
+    values = {name: session.reg_query(h.UNINSTALL_KEY, name)
+              for name in ("DisplayName", "Publisher", "UninstallString", "DisplayIcon")}
+    links = {relative: link_info(session, csidl, relative) for csidl, relative in LINKS}
+    return {"files": files, "attributes": attrib_flags(session, h.INSTALL_DIR), "values": values,
+            "links": links, "temporary": temporary}
+
+
+class KilledInstall(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not (os.path.isfile(BULK) and os.path.isfile(LNKINFO)):
+            raise unittest.SkipTest("kvsetup_bulk.exe or lnkinfo.exe not built")
+        with zipfile.ZipFile(PAYLOAD) as z:
+            cls.payload = {info.filename: hashlib.sha256(z.read(info)).hexdigest()
+                           for info in z.infolist() if not info.is_dir()}
+        with h.WineSession() as s:
+            cls.assert_ends(s.start_installer(["admin"], config=CLOSED, exe=BULK))
+            cls.undisturbed = state(s)
+
+    @staticmethod
+    def assert_ends(p, timeout=120):
+        if p.wait(timeout) != 0:
+            raise AssertionError("the install ended with status %d" % p.returncode)
+
+    def test_undisturbed_install_is_the_payload(self):
+        files = {k.replace(os.sep, "/"): v for k, v in self.undisturbed["files"].items()}
+        self.assertEqual(files, self.payload)
+        self.assertEqual(self.undisturbed["temporary"], [])
+        self.assertNotIn(None, self.undisturbed["values"].values())
+        self.assertNotIn(None, self.undisturbed["links"].values())
+
+    def test_a_repeat_after_a_kill_at_any_moment_mends_the_install(self):
+        total = len(self.payload)
+        moments = [  # (what, is it now, given the session and the update host)
+            ("first entry", lambda s, http: files_written(s) >= 1),
+            ("a quarter", lambda s, http: files_written(s) >= total // 4),
+            ("mid-unpack", lambda s, http: files_written(s) >= total // 2),
+            ("three quarters", lambda s, http: files_written(s) >= 3 * total // 4),
+            ("last entry", lambda s, http: files_written(s) >= total - 1),
+            ("registration", lambda s, http: files_written(s) >= total),
+            ("TCP log", lambda s, http: files_written(s) >= total and time.sleep(2) is None),
+            ("first HTTP attempt", lambda s, http: http.connections >= 1),
+            ("first HTTP attempt, 10 s on", lambda s, http: http.connections >= 1 and time.sleep(10) is None),
+            ("second HTTP attempt", lambda s, http: http.connections >= 2),
+        ]
+        for what, now in moments:
+            with self.subTest(killed_at=what), h.WineSession() as s:
+                http = SlowHttpListener("silent").start()
+                log = FullBacklogListener(port=h.LOG_PORT).start()
+                try:
+                    p = s.start_installer(["admin"], config="[update]\r\nupdatehost=127.0.0.1:%d\r\n" % http.port,
+                                          exe=BULK)
+                    self.assertTrue(s.wait_for(lambda: now(s, http) or p.poll() is not None, timeout=90,
+                                               interval=0.02), what)
+                    self.assertIsNone(p.poll(), "the install ended before the kill at the %s" % what)
+                    s.kill()
+                finally:
+                    log.stop()
+                    http.stop()
+                self.assert_ends(s.start_installer(["admin"], config=CLOSED, exe=BULK))
+                after = state(s)
+                for key, undisturbed in self.undisturbed.items():
+                    self.assertEqual(after[key], undisturbed, "%s after a kill at the %s" % (key, what))
+
+
+if __name__ == "__main__":
+    unittest.main()
