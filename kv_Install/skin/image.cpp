@@ -242,10 +242,9 @@ bool LoadPngResource(CImage* image, UINT id) {
     std::memcpy(copy, bytes, size);
     (void)::GlobalUnlock(block.get());
   }
-  IStream* stream = nullptr;
-  if (SUCCEEDED(::CreateStreamOnHGlobal(block.get(), FALSE, &stream))) {
-    (void)image->Load(stream);  // a failed decode leaves the image empty
-    stream->Release();
+  UniqueCom<IStream> stream;  // released before the memory under it
+  if (SUCCEEDED(::CreateStreamOnHGlobal(block.get(), FALSE, stream.put()))) {
+    (void)image->Load(stream.get());  // a failed decode leaves the image empty
   }
   return true;
 }
