@@ -73,11 +73,15 @@ void CreateFolderChain(const char* base, const char* folder) {
   if (JoinPath(candidate, base != nullptr ? base : "", folder)) CreateFolderIfMissing(candidate);
 }
 
+// ZRES_OK only when the folder stands at the end: a file of the same name in
+// its place, or a parent that could not be made, fails the entry.
 uint32_t ExtractFolder(const char* base, const char* target) {
   char candidate[kPathSize];
   const bool absolute = IsAbsolutePath(target);
   if (!JoinPath(candidate, absolute ? "" : base, target)) return ZRES_CANNOT_OPEN;
   CreateFolderChain(absolute ? nullptr : base, target);
+  const DWORD attributes = ::GetFileAttributesA(candidate);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ZRES_CANNOT_OPEN;
   return ZRES_OK;
 }
 
