@@ -454,6 +454,39 @@ TEST_F(ExtractTest, FolderEntryThatDidNotBecomeAFolderFails) {
   EXPECT_EQ("b", ReadAll(Path("inner\\b.txt")));
 }
 
+// The temporary files an install that was ended mid-entry left beside its
+// targets go with the next unpacking; nothing else does.
+TEST_F(ExtractTest, UnpackingRemovesTheTemporaryFilesOfAnEndedInstall) {
+  Open({FileEntry("a.txt", "a"), FolderEntry("empty/"), FileEntry("sub/b.txt", "b"), FileEntry("sub/deep/c.txt", "c")});
+  for (const char* folder : {"inner", "inner\\sub", "inner\\sub\\deep", "inner\\empty", "inner\\other"}) {
+    ASSERT_TRUE(::CreateDirectoryA(Path(folder).c_str(), nullptr));
+  }
+  const struct {
+    const char* path;  // below the test folder
+    bool removed;
+  } cases[] = {
+      {"inner\\~kv1A2B.tmp", true},
+      {"inner\\sub\\~kvFFFF.tmp", true},
+      {"inner\\sub\\deep\\~kv0000.tmp", true},
+      {"~kv1234.tmp", false},                  // beside the install folder, not in it
+      {"inner\\other\\~kv1234.tmp", false},  // a folder the archive writes no file into
+      {"inner\\empty\\~kv1234.tmp", false},  // only made, never written into
+      {"inner\\~kvabcd.tmp", false},          // never made in lower case
+      {"inner\\~kv12345.tmp", false},
+      {"inner\\~kvGHIJ.tmp", false},
+      {"inner\\x~kv1234.tmp", false},
+      {"inner\\~kv1234.tmp.bak", false},
+      {"inner\\~kv12 with a long name.tmp", false},  // a short name may match the pattern
+  };
+  for (const auto& c : cases) WriteText(Path(c.path), "left");
+  ASSERT_TRUE(::CreateDirectoryA(Path("inner\\sub\\~kv9999.tmp").c_str(), nullptr));
+
+  EXPECT_TRUE(UnpackArchive(handle_, Path("inner").c_str()).Complete());
+  for (const auto& c : cases) EXPECT_EQ(!c.removed, Exists(Path(c.path))) << c.path;
+  EXPECT_TRUE(IsFolder(Path("inner\\sub\\~kv9999.tmp")));
+  EXPECT_EQ("c", ReadAll(Path("inner\\sub\\deep\\c.txt")));
+}
+
 TEST(UnpackPayloadTest, ModuleWithoutPayloadInstallsNothing) {
   char temp[MAX_PATH];
   ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));
