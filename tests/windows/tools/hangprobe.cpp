@@ -15,30 +15,18 @@
 //   ended        "window" (it went away) or "limit"
 // Exit status 0, or 1 when no such window appeared.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+
+#include "processes_named.h"
 
 namespace {
 
 constexpr DWORD kProbeIntervalMs = 20;
 constexpr DWORD kFindWindowMs = 30000;
 constexpr double kStallMs = 100;
-
-std::set<DWORD> ProcessesNamed(const char* name) {
-  std::set<DWORD> ids;
-  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return ids;
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL ok = ::Process32First(snapshot, &entry); ok; ok = ::Process32Next(snapshot, &entry)) {
-    if (::lstrcmpiA(entry.szExeFile, name) == 0) ids.insert(entry.th32ProcessID);
-  }
-  ::CloseHandle(snapshot);
-  return ids;
-}
 
 struct Search {
   std::set<DWORD> ids;
