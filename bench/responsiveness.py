@@ -18,7 +18,9 @@ unmanaged, as they would be hidden at once on a desktop.
 
 The cases run installers built for them in BUILD/responsiveness (scratch
 builds of kvsetup.exe with their own payloads, made on the first run); the
-probe, wintext.exe and the client stand-in come from build/windows.
+probe, wintext.exe and the client stand-in come from the Windows build the
+tests use (build/windows, or build/windows64 where the host runs no 32-bit
+code).
 """
 import os
 import shutil
@@ -47,8 +49,7 @@ def say(text):
 
 
 def clean_env():
-    """The environment without the caller's Wine settings (the builds run
-    kvzip check in their own prefix)."""
+    """The environment without the caller's Wine settings."""
     return {k: v for k, v in os.environ.items() if not k.startswith("WINE")}
 
 
@@ -99,9 +100,9 @@ class Workspace:
         """kvsetup.exe built in BUILD/responsiveness/NAME with payload embedded."""
         folder = os.path.join(self.dir, name)
         if not os.path.isfile(os.path.join(folder, "build.ninja")):
-            subprocess.run(["cmake", "--preset", "windows", "-B", folder, "-DKV_BUILD_TESTS=OFF",
-                            "-DKV_PAYLOAD_ZIP=" + payload,
-                            "-DKV_BUILD_WINE_PREFIX=" + os.path.join(self.dir, "wine", "build")],
+            preset = "windows" if h.RUNS_32_BIT else "windows64"  # the programs this host runs
+            subprocess.run(["cmake", "--preset", preset, "-B", folder, "-DKV_BUILD_TESTS=OFF",
+                            "-DKV_PAYLOAD_ZIP=" + payload],
                            cwd=h.ROOT, check=True, stdout=subprocess.DEVNULL, env=clean_env())
         say("building %s" % os.path.join(folder, "kvsetup.exe"))
         r = subprocess.run(["cmake", "--build", folder, "-j2", "--target", "kvsetup"], capture_output=True,

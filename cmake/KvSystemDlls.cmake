@@ -26,8 +26,14 @@ set(KV_DELAY_LOADED_DLLS comctl32 gdiplus iphlpapi msimg32 wininet)
 # delay-loading libwininet.a first. Also writes
 # ${CMAKE_BINARY_DIR}/<target>.dlls.txt for the tests.
 function(kv_system_dlls target)
-  find_program(KV_DLLTOOL NAMES i686-w64-mingw32-dlltool REQUIRED)
-  find_program(KV_NM NAMES i686-w64-mingw32-nm REQUIRED)
+  find_program(KV_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
+  find_program(KV_NM NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-nm REQUIRED)
+  # What the target puts before a C name ("-": nothing, as an argument).
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(prefix -)
+  else()
+    set(prefix _)
+  endif()
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   set(dir ${CMAKE_BINARY_DIR}/delayimp)
   set(libraries)
@@ -39,7 +45,7 @@ function(kv_system_dlls target)
     add_custom_command(
       OUTPUT ${library}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
-      COMMAND Python3::Interpreter ${KV_ROOT}/cmake/delay_import_def.py ${KV_NM} ${import_library_${dll}}
+      COMMAND Python3::Interpreter ${KV_ROOT}/cmake/delay_import_def.py ${KV_NM} ${prefix} ${import_library_${dll}}
               ${dll}.dll ${def}
       # -k: the DLL exports stdcall functions without their "@n".
       COMMAND ${KV_DLLTOOL} -k --input-def ${def} --dllname ${dll}.dll --output-delaylib ${library}
@@ -53,7 +59,7 @@ function(kv_system_dlls target)
   # name (see delay_import_keep.py), found just before the link.
   set(keep ${dir}/${target}.keep)
   add_custom_command(TARGET ${target} PRE_LINK
-    COMMAND Python3::Interpreter ${KV_ROOT}/cmake/delay_import_keep.py ${KV_NM} ${keep} ${CMAKE_BINARY_DIR}/kv_Install
+    COMMAND Python3::Interpreter ${KV_ROOT}/cmake/delay_import_keep.py ${KV_NM} ${prefix} ${keep} ${CMAKE_BINARY_DIR}/kv_Install
             ${defs}
     VERBATIM)
   target_link_options(${target} PRIVATE "LINKER:@${keep}")

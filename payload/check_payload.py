@@ -1,22 +1,22 @@
 #!/usr/bin/env python3
 """Build step: refuses an archive that kvsetup.exe could not install.
 
-Runs `kvzip.exe check ARCHIVE` under Wine (tests/support/wine-run, in the build
-tree's own prefix) and touches STAMP when the archive passes. Otherwise it
-prints kvzip's problem lines and fails, which stops the build.
+Runs `kvzip check ARCHIVE` (the host build of kvzip.exe's own checker) and
+touches STAMP when the archive passes. Otherwise it prints kvzip's problem
+lines and fails, which stops the build.
 
-usage: check_payload.py WINE_RUN KVZIP ARCHIVE STAMP [SHOWN_NAME]
+usage: check_payload.py KVZIP ARCHIVE STAMP [SHOWN_NAME]
 """
 import os
 import subprocess
 import sys
 
 
-def main(wine_run, kvzip, archive, stamp, shown=None):
+def main(kvzip, archive, stamp, shown=None):
     if not os.path.isfile(archive):
         print("error: payload archive %s does not exist" % archive, file=sys.stderr)
         return 1
-    r = subprocess.run([wine_run, kvzip, "check", archive], capture_output=True)
+    r = subprocess.run([kvzip, "check", archive], capture_output=True)
     if r.returncode != 0:
         out = r.stdout.decode("gbk", "replace").rstrip()
         err = r.stderr.decode("gbk", "replace").rstrip()
@@ -34,7 +34,7 @@ def main(wine_run, kvzip, archive, stamp, shown=None):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) not in (5, 6):
+    if len(sys.argv) not in (4, 5):
         print(__doc__, file=sys.stderr)
         sys.exit(2)
     sys.exit(main(*sys.argv[1:]))

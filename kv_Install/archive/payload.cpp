@@ -8,37 +8,15 @@
 
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
-#include "core/mbcs.h"
+#include "base/path_names.h"
+#include "res/resource.h"
 
 namespace {
-
-constexpr int kPayloadResourceId = 146;
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // True when name stays below the folder it is joined to: not absolute and
 // no ".." component. The reader already strips these; an archive made to slip
 // past its cleaning must still not write outside the install folder.
-bool StaysInsideFolder(const char* name) {
-  if (IsSeparator(name[0]) || (name[0] != '\0' && name[1] == ':')) return false;
-  const char* component = name;
-  for (const char* p = name;; p = MbcsNext(p)) {
-    if (*p == '\0' || IsSeparator(*p)) {
-      if (p - component == 2 && component[0] == '.' && component[1] == '.') return false;
-      if (*p == '\0') return true;
-      component = p + 1;
-    }
-  }
-}
-
-// Bytes of name up to and with its last separator (0 when it has none).
-size_t FolderPartLength(const char* name) {
-  size_t folder = 0;
-  for (const char* p = name; *p != '\0'; p = MbcsNext(p)) {
-    if (IsSeparator(*p)) folder = static_cast<size_t>(p - name) + 1;
-  }
-  return folder;
-}
+bool StaysInsideFolder(const char* name) { return !IsAbsolutePath(name) && !HasParentComponent(name); }
 
 // An install that was ended while it unpacked leaves a temporary file beside
 // the target it was writing. They go before this unpacking writes, and only
@@ -99,7 +77,7 @@ namespace {
 // stays mapped for the life of the process. Null when it cannot be opened.
 ZipHandle* OpenEmbeddedPayload() {
   HMODULE module = ::GetModuleHandleA(nullptr);
-  HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId), "ZIP");
+  HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(IDR_PAYLOAD_ZIP), "ZIP");
   HGLOBAL loaded = resource != nullptr ? ::LoadResource(module, resource) : nullptr;
   const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
   const DWORD size = resource != nullptr ? ::SizeofResource(module, resource) : 0;

@@ -1,4 +1,4 @@
-// The client's files, carried as resource "ZIP" 146 of the installer itself.
+// The client's files, carried as resource "ZIP" IDR_PAYLOAD_ZIP of the installer itself.
 #pragma once
 
 #include <cstddef>

@@ -9,30 +9,13 @@
 
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
-#include "framework/handles.h"
-#include "core/mbcs.h"
+#include "base/handles.h"
+#include "base/path_names.h"
 
 namespace {
 
 // Every path handled here lives in a buffer of the system's path limit.
 constexpr size_t kPathSize = MAX_PATH;
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// A path that names its own root: "\x", "/x" or "C:...".
-bool IsAbsolutePath(const char* path) {
-  return IsSeparator(path[0]) || (path[0] != '\0' && path[1] == ':');
-}
-
-// Last '\' or '/' that starts a character in code page 936, or null. The trail
-// byte of a double-byte character may be 0x5C and is skipped with its lead.
-const char* FindLastSeparator(const char* text) {
-  const char* last = nullptr;
-  for (const char* p = text; *p != '\0'; p = MbcsNext(p)) {
-    if (IsSeparator(*p)) last = p;
-  }
-  return last;
-}
 
 // Joins up to three parts into out (kPathSize bytes). False, with out empty,
 // when the result would not fit; nothing is ever cut short.
@@ -213,8 +196,8 @@ int ZipRemoveTempFiles(const char* folder) {
   char pattern[kPathSize];
   if (!JoinPath(pattern, folder, separator, "~kv????.tmp")) return 0;
   WIN32_FIND_DATAA found;
-  HANDLE search = ::FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
+  const UniqueFindHandle search(::FindFirstFileA(pattern, &found));
+  if (!search) return 0;
   int removed = 0;
   do {
     // The search matches other cases and short 8.3 names as well: each hit
@@ -225,8 +208,7 @@ int ZipRemoveTempFiles(const char* folder) {
     }
     char path[kPathSize];
     if (JoinPath(path, folder, separator, found.cFileName) && ::DeleteFileA(path)) ++removed;
-  } while (::FindNextFileA(search, &found));
-  (void)::FindClose(search);
+  } while (::FindNextFileA(search.get(), &found));
   return removed;
 }
 

@@ -2,11 +2,9 @@
 
 #include <cstring>
 
-#include "core/mbcs.h"
+#include "base/path_names.h"
 
 namespace {
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -16,20 +14,6 @@ bool EqualsUpper(const char* text, size_t length, const char* upper) {
     if (Upper(text[i]) != upper[i]) return false;
   }
   return true;
-}
-
-// Calls check(component, length) for each component of path; stops at the
-// first that returns a reason and hands it back.
-template <typename Check>
-const char* EachComponent(const char* path, Check check) {
-  const char* component = path;
-  for (const char* p = path;; p = MbcsNext(p)) {
-    if (*p != '\0' && !IsSeparator(*p)) continue;
-    const char* reason = check(component, static_cast<size_t>(p - component));
-    if (reason != nullptr) return reason;
-    if (*p == '\0') return nullptr;
-    component = p + 1;
-  }
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "archive/zip_directory.h"
 #include "archive/zip_platform.h"
 #include "archive/zip_reader_entry.h"
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 namespace {
 

@@ -72,7 +72,8 @@ uint32_t ZipClose(ZipHandle* handle);
 
 // Streaming access to one entry's data, for extraction and for tools that
 // verify an archive without writing it. At most one entry is open at a time.
-// Statuses are the ZST_* values (0 ok, negative failure).
+// Statuses are 0 for success and negative for failure: the ZST_* values, or
+// a failure code of zlib's inflate passed through as it stands.
 constexpr int32_t ZST_OK = 0;
 constexpr int32_t ZST_READ_ERROR = -1;
 constexpr int32_t ZST_BAD_PARAM = -102;

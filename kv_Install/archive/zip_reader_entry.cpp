@@ -3,11 +3,9 @@
 #include <cstring>
 
 #include "archive/zip_platform.h"
-#include "core/mbcs.h"
+#include "base/path_names.h"
 
 namespace {
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Drive prefixes, leading separators and separator-".."-separator runs, tried
 // in this order and again from the first after each one that applies.
@@ -36,20 +34,17 @@ const char* SkipUnsafePrefixes(const char* p) {
 // True when one was removed.
 bool RemoveParentComponents(char* name) {
   bool removed = false;
-  char* out = name;
-  const char* component = name;
-  for (const char* p = name;; p = MbcsNext(p)) {
-    if (*p != '\0' && !IsSeparator(*p)) continue;
-    const size_t length = static_cast<size_t>(p - component) + (*p != '\0' ? 1 : 0);
-    if (p - component == 2 && component[0] == '.' && component[1] == '.') {
+  char* out = name;  // never ahead of the component being read
+  (void)EachComponent(name, [&](const char* component, size_t length) -> const char* {
+    if (IsParentComponent(component, length)) {
       removed = true;
     } else {
-      std::memmove(out, component, length);
-      out += length;
+      const size_t kept = length + (component[length] != '\0' ? 1 : 0);  // with its separator
+      std::memmove(out, component, kept);
+      out += kept;
     }
-    if (*p == '\0') break;
-    component = p + 1;
-  }
+    return nullptr;
+  });
   *out = '\0';
   return removed;
 }

@@ -1,6 +1,6 @@
 #include "core/command_line.h"
 
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 const char* SkipProgramPath(const char* commandLine) {
   if (commandLine == nullptr) return "";

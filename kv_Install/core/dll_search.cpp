@@ -7,8 +7,8 @@
 // The search is confined before anything else runs. The function below has
 // constructor priority 101, the first a program may use: the C++ start-up
 // runs every initialiser of priority 101 before those of any higher number
-// and before those without one (theTheme, theApp, every other static
-// object), whatever their translation unit or link order. The only code
+// and before those without one (every other static object), whatever their
+// translation unit or link order. The only code
 // before it is the C runtime's own start-up, which loads no DLL.
 #include "core/dll_search.h"
 

@@ -1,7 +1,7 @@
 #include "core/folder_rules.h"
 
 #include "archive/zip_name_rules.h"
-#include "core/mbcs.h"
+#include "base/path_names.h"
 
 const char kProductName[] = "Kelvane";
 
@@ -51,7 +51,6 @@ namespace {
 
 constexpr size_t kPathLimit = 260;  // MAX_PATH, NUL included
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // "X:" alone (the stored form of "X:\") or "X:" followed by a separator.

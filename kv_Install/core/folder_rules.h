@@ -5,7 +5,7 @@
 
 #include <string>
 
-extern const char kProductName[];  // "Kelvane"
+extern const char kProductName[];
 
 // Program Files path + "\" + "Kelvane" + "\" (keeps the trailing separator).
 std::string DefaultInstallFolder(const std::string& programFiles);
@@ -36,5 +36,5 @@ enum class FolderProblem {
 // the system's 260-byte path limit, its NUL included.
 FolderProblem CheckInstallFolder(const std::string& folder, size_t longestEntryName);
 
-// The short text the directory page shows for a problem (GBK).
+// The short text shown for a problem (GBK).
 const char* FolderProblemText(FolderProblem problem);

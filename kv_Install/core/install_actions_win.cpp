@@ -28,6 +28,11 @@ PayloadResult Win32InstallActions::UnpackPayload(const std::string& installDir) 
   return ::UnpackPayload(installDir.c_str());
 }
 
+bool Win32InstallActions::InstalledFileExists(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 void Win32InstallActions::WriteUninstallValue(const char* name, const char* data) {
   (void)::WriteUninstallValue(name, data);  // a missing value does not stop the install
 }

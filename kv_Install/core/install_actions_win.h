@@ -9,8 +9,8 @@
 
 class Win32InstallActions : public InstallActions {
  public:
-  // owner: the progress page, which owns the question box; identity: the
-  // progress page's report identity.
+  // owner: the window that owns the question box; identity: what both
+  // reports send.
   Win32InstallActions(HWND owner, const ReportIdentity& identity) : owner_(owner), identity_(identity) {}
 
   uint32_t FindProcessByExeName(const char* exeName) override;
@@ -18,6 +18,7 @@ class Win32InstallActions : public InstallActions {
   void EndProcess(uint32_t processId) override;
   void EndInstaller(int exitStatus) override;
   PayloadResult UnpackPayload(const std::string& installDir) override;
+  bool InstalledFileExists(const std::string& path) override;
   void WriteUninstallValue(const char* name, const char* data) override;
   void SendInstallLog(const std::string& installDir) override;
   void CreateShellLinks(const std::string& installDir) override;

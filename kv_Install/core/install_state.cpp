@@ -9,6 +9,8 @@ int InstallExitStatus(InstallOutcome outcome) {
       return 1;
     case InstallOutcome::PayloadFailed:
       return 2;
+    case InstallOutcome::AlreadyRunning:
+      return 3;
   }
   return 2;
 }

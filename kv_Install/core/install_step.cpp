@@ -24,25 +24,31 @@ bool RunInstallStep(InstallState& state, InstallActions& actions) {
   state.m_payload = payload;
   state.m_outcome = payload.Complete() ? InstallOutcome::Installed : InstallOutcome::PayloadFailed;
 
-  // The Uninstall values are written whatever the unpacking achieved.
+  // Whatever the unpacking achieved, nothing registered may name a file that
+  // is not there: an entry in Apps & features whose uninstaller cannot start,
+  // or a shortcut to nothing.
   const std::string uninstaller = state.m_strInstallDir + "\\" + kUninstallExe;
-  actions.WriteUninstallValue("DisplayName", "Kelvane");
-  actions.WriteUninstallValue("Publisher", "Brevanta");
-  actions.WriteUninstallValue("UninstallString", uninstaller.c_str());
-  actions.WriteUninstallValue("DisplayIcon", uninstaller.c_str());
+  const bool hasUninstaller = actions.InstalledFileExists(uninstaller);
+  const bool hasUpdater = actions.InstalledFileExists(state.m_strInstallDir + "\\" + kUpdaterExe);
+  if (hasUninstaller) {
+    actions.WriteUninstallValue("DisplayName", "Kelvane");
+    actions.WriteUninstallValue("Publisher", "Brevanta");
+    actions.WriteUninstallValue("UninstallString", uninstaller.c_str());
+    actions.WriteUninstallValue("DisplayIcon", uninstaller.c_str());
+  }
 
   actions.SendInstallLog(state.m_strInstallDir);
 
   actions.CreateShellLinks(state.m_strInstallDir);
-  actions.SaveShellLink(kCsidlPrograms, "Kelvane.lnk", kRunLink, 1);
-  actions.SaveShellLink(kCsidlPrograms, "卸载.lnk", kUninstallLink, 1);
+  if (hasUpdater) actions.SaveShellLink(kCsidlPrograms, "Kelvane.lnk", kRunLink, 1);
+  if (hasUninstaller) actions.SaveShellLink(kCsidlPrograms, "卸载.lnk", kUninstallLink, 1);
 
   char userNumberText[512] = {};
   actions.ReadUserNumberText(userNumberText);
   userNumberText[sizeof userNumberText - 1] = '\0';
   const int userNumber = UserNumberFromText(userNumberText);
 
-  if (state.m_bDesktopIcon) actions.SaveShellLink(kCsidlDesktopDirectory, "Kelvane.lnk", kRunLink, 0);
+  if (state.m_bDesktopIcon && hasUpdater) actions.SaveShellLink(kCsidlDesktopDirectory, "Kelvane.lnk", kRunLink, 0);
 
   char downloadSource[512] = {};
   actions.ReadDownloadSource(downloadSource);

@@ -1,5 +1,5 @@
 // The install step: every action of an installation, in its fixed order, run
-// once by the progress page's install timer. Each action is a call into the
+// once by the install timer. Each action is a call into the
 // module that owns it; the step itself only decides the order and keeps the
 // outcome, so it is plain C++ and tested with recording actions.
 #pragma once
@@ -10,9 +10,10 @@
 #include "archive/payload_result.h"
 #include "core/install_state.h"
 
-extern const char kUpdaterExe[];     // "kvUpdate.exe"
-extern const char kClientExe[];      // "kvClient.exe"
-extern const char kUninstallExe[];   // "kv_Uninstall.exe"
+// The installed programs' file names.
+extern const char kUpdaterExe[];
+extern const char kClientExe[];
+extern const char kUninstallExe[];
 
 // Special folders the shortcuts go to (the shell's CSIDL numbers).
 constexpr int kCsidlPrograms = 2;
@@ -36,6 +37,8 @@ class InstallActions {
   // real installer).
   virtual void EndInstaller(int exitStatus) = 0;
   virtual PayloadResult UnpackPayload(const std::string& installDir) = 0;
+  // True when path names a file (not a folder) that is there.
+  virtual bool InstalledFileExists(const std::string& path) = 0;
   virtual void WriteUninstallValue(const char* name, const char* data) = 0;
   virtual void SendInstallLog(const std::string& installDir) = 0;
   virtual void CreateShellLinks(const std::string& installDir) = 0;
@@ -47,7 +50,10 @@ class InstallActions {
   virtual void SendLoggingSetup(int userNumber, const char* downloadSource) = 0;
 };
 
-// Runs the whole step and records its outcome in state.m_outcome. Returns
+// Runs the whole step and records its outcome in state.m_outcome. The
+// Uninstall values and the shortcuts are written only where the files they
+// name are there after unpacking: all four values and the uninstall shortcut
+// need kv_Uninstall.exe, the run shortcuts kvUpdate.exe. Returns
 // false when the user refused to end the running client (the step stopped
 // before anything was written), true otherwise.
 bool RunInstallStep(InstallState& state, InstallActions& actions);

@@ -1,11 +1,13 @@
 #include "core/process.h"
 
 #include <windows.h>
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <cstring>
 
-#include "framework/handles.h"
+#include "base/handles.h"
+#include "core/install_step.h"
 
 namespace {
 
@@ -65,4 +67,9 @@ void EndProcessAndWait(DWORD processId) {
   if (!process || !::TerminateProcess(process.get(), 0)) return;
   const DWORD start = ::GetTickCount();
   while (IsListed(processId) && ::GetTickCount() - start < kEndWaitMs) ::Sleep(50);
+}
+
+void StartUpdater(const std::string& installDir) {
+  const std::string updater = installDir + "\\" + kUpdaterExe;
+  (void)::ShellExecuteA(nullptr, "open", updater.c_str(), nullptr, installDir.c_str(), SW_SHOW);
 }

@@ -1,7 +1,10 @@
-// Finding and ending a running updater or client before its files are replaced.
+// Finding and ending a running updater or client before its files are
+// replaced, and starting the installed updater at the end.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 
 // Process ID of the first process, in snapshot order, whose executable file
 // name equals name exactly (whole name, case-sensitive, code page 936 aware);
@@ -11,3 +14,8 @@ DWORD FindProcessByExeName(const char* name);
 // Ends the process with exit code 0 and waits, a bounded time, until it is
 // gone and its executable is no longer locked. Failures are ignored.
 void EndProcessAndWait(DWORD processId);
+
+// Starts kvUpdate.exe of installDir through the shell ("open"), with
+// installDir as its working directory. The result is not examined: an
+// updater that cannot start leaves nothing to do.
+void StartUpdater(const std::string& installDir);

@@ -2,8 +2,8 @@
 
 TickAction DecideTick(int position, int installDone, int runAfterInstall, bool installSucceeded) {
   if (position != kProgressMax || !installDone) return TickAction::None;
-  // A failed install never starts the updater: the finish page says what
-  // happened instead.
+  // A failed install never starts the updater: the user is shown how it
+  // ended instead.
   if (runAfterInstall && installSucceeded) return TickAction::StartUpdater;
   return TickAction::ShowFinish;
 }

@@ -19,7 +19,7 @@ class ProgressBar {
 enum class TickAction {
   None,          // keep waiting
   StartUpdater,  // start kvUpdate.exe and quit
-  ShowFinish,    // post WM_INSTALL_FINISHED to the main window
+  ShowFinish,    // show how the install ended
 };
 
 // Decision for a bar position read after the step.

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "framework/handles.h"
+#include "base/handles.h"
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvane";
 

@@ -1,7 +1,8 @@
 // The program's entry in the system's list of installed programs.
 #pragma once
 
-extern const char kUninstallKey[];  // SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane
+// The key under HKEY_LOCAL_MACHINE.
+extern const char kUninstallKey[];
 
 // Stores data under name as REG_SZ in the Uninstall key of HKEY_LOCAL_MACHINE,
 // creating the key when it cannot be opened. 1 when stored, else 0; a null or

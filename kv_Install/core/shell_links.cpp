@@ -8,31 +8,35 @@
 #include <cstdio>
 #include <string>
 
+#include "base/handles.h"
 #include "core/folder_rules.h"
+#include "core/install_step.h"
 #include "core/shell_folders.h"
 
 namespace {
 
-// The run link and the uninstall link. They live until the process ends; a
-// later CreateShellLinks releases them before making new ones.
-IShellLinkA* g_runLink = nullptr;
-IShellLinkA* g_uninstallLink = nullptr;
+using LinkObject = UniqueCom<IShellLinkA>;
 
-void ReleaseLink(IShellLinkA*& link) {
-  if (link != nullptr) {
-    link->Release();
-    link = nullptr;
-  }
+// The run link and the uninstall link. They live until the process ends; a
+// later CreateShellLinks releases them before making new ones. Made on first
+// use, after COM is up, so that they are released at exit before COM is.
+struct Links {
+  LinkObject run;
+  LinkObject uninstall;
+};
+Links& TheLinks() {
+  static Links links;
+  return links;
 }
 
 // A shell-link object with working directory workDir, target
-// workDir\exeName and the given description; null when COM cannot make one.
-IShellLinkA* MakeLink(const std::string& workDir, const char* exeName, const char* description) {
-  IShellLinkA* link = nullptr;
+// workDir\exeName and the given description; empty when COM cannot make one.
+LinkObject MakeLink(const std::string& workDir, const char* exeName, const char* description) {
+  LinkObject link;
   if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link))) ||
-      link == nullptr) {
-    return nullptr;
+                                reinterpret_cast<void**>(link.put()))) ||
+      !link) {
+    return LinkObject();
   }
   const std::string target = workDir + "\\" + exeName;
   // The setters' results are not examined: a link missing a detail is still
@@ -53,12 +57,13 @@ bool FormatPath(char (&out)[MAX_PATH], const char* format, Args... args) {
 }  // namespace
 
 void CreateShellLinks(const char* installDir) {
-  ReleaseLink(g_runLink);
-  ReleaseLink(g_uninstallLink);
+  Links& links = TheLinks();
+  links.run.reset();
+  links.uninstall.reset();
 
   const std::string workDir = TrimTrailingBackslashes(installDir != nullptr ? installDir : "");
-  g_runLink = MakeLink(workDir, "kvUpdate.exe", "运行Kelvane");
-  g_uninstallLink = MakeLink(workDir, "kv_Uninstall.exe", "卸载Kelvane");
+  links.run = MakeLink(workDir, kUpdaterExe, "运行Kelvane");
+  links.uninstall = MakeLink(workDir, kUninstallExe, "卸载Kelvane");
 }
 
 int SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) {
@@ -79,26 +84,19 @@ int SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) {
       return 0;
     }
     WIN32_FIND_DATAA found = {};
-    const HANDLE search = ::FindFirstFileA(pattern, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      ::FindClose(search);
-    } else {
-      (void)::CreateDirectoryA(subfolder, nullptr);  // a failure shows as a failed save below
-    }
+    const UniqueFindHandle search(::FindFirstFileA(pattern, &found));
+    if (!search) (void)::CreateDirectoryA(subfolder, nullptr);  // a failure shows as a failed save below
   } else if (!FormatPath(linkPath, "%s\\%s", folder.c_str(), fileName)) {
     return 0;
   }
 
-  IShellLinkA* link = which != 0 ? g_uninstallLink : g_runLink;
-  if (link == nullptr) return 0;
+  const LinkObject& link = which != 0 ? TheLinks().uninstall : TheLinks().run;
+  if (!link) return 0;
 
-  IPersistFile* file = nullptr;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) || file == nullptr) {
-    return 0;
-  }
+  UniqueCom<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) || !file) return 0;
   WCHAR widePath[MAX_PATH] = {};
   const int converted = ::MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH);
   const HRESULT saved = converted > 0 ? file->Save(widePath, TRUE) : E_FAIL;
-  file->Release();
   return SUCCEEDED(saved) ? 1 : 0;
 }

@@ -1,6 +1,6 @@
 #include "framework/dialog.h"
 
-HINSTANCE ResourceModule() { return ::GetModuleHandleA(nullptr); }
+#include "framework/module.h"
 
 CDialog::~CDialog() {
   if (m_hWnd != nullptr && !m_bModal) DestroyWindow();

@@ -1,10 +1,10 @@
-// The dialog base the installer's windows are built on: a dialog created from
+// The dialog base: a dialog created from
 // a resource template, modal or modeless, whose messages go to a virtual
 // OnMessage of the C++ object. The object is bound to its window at
 // WM_INITDIALOG (lParam carries `this`) through the binding every CWnd uses.
 //
 // A child's drawing and colour requests (WM_DRAWITEM, WM_CTLCOLOR*) go to the
-// child's own object first (ReflectToChild); the page's OnMessage sees them
+// child's own object first (ReflectToChild); the dialog's OnMessage sees them
 // only when that object is absent or gives no answer.
 #pragma once
 
@@ -44,6 +44,3 @@ class CDialog : public CWnd {
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   bool m_bModal = false;
 };
-
-// The module whose resources the windows load (the executable).
-HINSTANCE ResourceModule();

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "framework/dialog.h"
+#include "framework/module.h"
 
 namespace {
 

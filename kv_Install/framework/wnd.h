@@ -4,9 +4,9 @@
 // object through comctl32's SetWindowSubclass; every message the object does
 // not answer ends in DefSubclassProc.
 //
-// Lifetime: a control object that is a member of a page dies before the
-// page's window does, so the destructor removes the subclass while the HWND
-// is still valid; a window destroyed first unbinds itself at WM_NCDESTROY.
+// Lifetime: a control object that is a member of its parent's object dies
+// before the parent's window does, so the destructor removes the subclass
+// while the HWND is still valid; a window destroyed first unbinds itself at WM_NCDESTROY.
 // A window this object made with Create is destroyed with the object; one
 // it only subclassed is left to its parent.
 #pragma once

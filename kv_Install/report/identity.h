@@ -1,5 +1,5 @@
 // The facts both install reports send about this installation and machine.
-// Built once, when the progress page object is built.
+// Built once per run, before any window exists.
 #pragma once
 
 #include <cstdint>

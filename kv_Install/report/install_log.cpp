@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "framework/handles.h"
+#include "base/handles.h"
 #include "report/install_log_message.h"
 
 #ifndef KV_DEFAULT_LOG_SERVER
@@ -18,6 +18,13 @@ constexpr int kDefaultLogPort = 6666;
 // The same bound as the HTTP report's connect.
 constexpr DWORD kConnectTimeoutMs = 8000;
 constexpr size_t kPathSize = 512;
+
+struct SocketTraits {
+  static SOCKET Empty() { return INVALID_SOCKET; }
+  static bool IsValid(SOCKET s) { return s != INVALID_SOCKET; }
+  static void Close(SOCKET s) { (void)::closesocket(s); }
+};
+using UniqueSocket = UniqueAny<SOCKET, SocketTraits>;
 
 // installDir\name into path; false when it does not fit.
 bool JoinPath(char (&path)[kPathSize], const char* installDir, const char* name) {

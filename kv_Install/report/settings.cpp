@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "framework/handles.h"
+#include "base/handles.h"
 
 namespace {
 // The longest "kcno" value taken.

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "framework/gdi.h"
+#include "base/gdi.h"
 #include "skin/control_support.h"
 #include "skin/dc_surface.h"
 #include "skin/skin_messages.h"
@@ -51,7 +51,7 @@ void CArcBtn::DrawShape(HDC dc, const RECT& rc, COLORREF colour) {
 
 void CArcBtn::DrawItem(const DRAWITEMSTRUCT& item) {
   HDC dc = item.hDC;
-  HGDIOBJ font = theTheme.m_fontButton;
+  HGDIOBJ font = theTheme.m_fontButton.get();
   ScopedSelect selectFont(dc, font != nullptr ? font : ::GetCurrentObject(dc, OBJ_FONT));
   char caption[512] = {};
   (void)::GetWindowTextA(m_hWnd, caption, sizeof caption);

@@ -1,5 +1,5 @@
-// The pages' text buttons: an owner-drawn push button drawn as a flat,
-// rounded rectangle with a centred caption. Pressed, shape and caption move
+// A text button: an owner-drawn push button drawn as a flat, rounded
+// rectangle with a centred caption. Pressed, shape and caption move
 // one pixel right and down and take the pressed colours. It posts
 // WM_SKINBTN_CLICK (lParam: its control ID) on every left-button release in
 // momentary mode, wherever the mouse is then, and on every press in latching
@@ -12,7 +12,7 @@
 #pragma once
 
 #include "framework/controls.h"
-#include "framework/handles.h"
+#include "base/handles.h"
 #include "skin/aa_graphics.h"
 #include "skin/button_rules.h"
 

@@ -4,14 +4,14 @@
 
 BOOL TrackHoverAndLeave(HWND hwnd) {
   TRACKMOUSEEVENT tme = {};
-  tme.cbSize = sizeof tme;  // 16 in this 32-bit program
+  tme.cbSize = sizeof tme;
   tme.dwFlags = TME_HOVER | TME_LEAVE;
   tme.hwndTrack = hwnd;
   tme.dwHoverTime = 10;
   return ::_TrackMouseEvent(&tme);
 }
 
-void ShowHandCursor() { (void)::SetCursor(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))); }
+void ShowHandCursor() { (void)::SetCursor(::LoadCursorA(nullptr, IDC_HAND)); }
 
 void InvalidateParentUnder(HWND hwnd) {
   HWND parent = ::GetParent(hwnd);

@@ -19,7 +19,7 @@ inline POINT MousePoint(LPARAM lParam) {
 // result is what the button keeps in m_bTracking.
 BOOL TrackHoverAndLeave(HWND hwnd);
 
-// The system hand cursor (IDC_HAND, 32649).
+// The system hand cursor.
 void ShowHandCursor();
 
 // Invalidates, with erase, the part of the parent's client area under the

@@ -3,10 +3,12 @@
 #include <gdiplus.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
-#include "framework/dialog.h"
-#include "framework/handles.h"
+#include "base/gdi.h"
+#include "base/handles.h"
+#include "framework/module.h"
 #include "skin/premultiply.h"
 
 namespace {
@@ -114,8 +116,7 @@ CImage::~CImage() {
 }
 
 void CImage::Destroy() {
-  if (m_hBitmap != nullptr) (void)::DeleteObject(m_hBitmap);
-  m_hBitmap = nullptr;
+  m_hBitmap.reset();
   m_pBits = nullptr;
   m_nWidth = m_nHeight = m_nPitch = m_nBPP = 0;
   m_bIsDIBSection = m_bHasAlpha = false;
@@ -168,20 +169,14 @@ bool CImage::Load(IStream* stream) {
   }
 
   void* bits = nullptr;
-  HBITMAP dib = ::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (dib == nullptr || bits == nullptr) {
-    if (dib != nullptr) (void)::DeleteObject(dib);
-    return false;
-  }
+  UniqueBitmap dib(::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!dib || bits == nullptr) return false;
   const int rowBytes = static_cast<int>(((width * layout.bpp + 31) / 32) * 4);
   auto* first = static_cast<unsigned char*>(bits) + static_cast<size_t>(height - 1) * rowBytes;
 
   GpRect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
   BitmapData data = {};
-  if (flat::GdipBitmapLockBits(source.bitmap, &all, ImageLockModeRead, layout.read, &data) != Ok) {
-    (void)::DeleteObject(dib);
-    return false;
-  }
+  if (flat::GdipBitmapLockBits(source.bitmap, &all, ImageLockModeRead, layout.read, &data) != Ok) return false;
   const size_t copy = (static_cast<size_t>(width) * layout.bpp + 7) / 8;
   for (UINT y = 0; y < height; ++y) {
     const auto* from = static_cast<const unsigned char*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
@@ -189,7 +184,7 @@ bool CImage::Load(IStream* stream) {
   }
   (void)flat::GdipBitmapUnlockBits(source.bitmap, &data);
 
-  m_hBitmap = dib;
+  m_hBitmap = std::move(dib);
   m_pBits = first;
   m_nWidth = static_cast<int>(width);
   m_nHeight = static_cast<int>(height);
@@ -202,10 +197,10 @@ bool CImage::Load(IStream* stream) {
 
 bool CImage::Draw(HDC dc, int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc,
                   int hSrc) const {
-  if (m_hBitmap == nullptr) return false;
+  if (!m_hBitmap) return false;
   UniqueMemoryDc memory(::CreateCompatibleDC(dc));
   if (!memory) return false;
-  ScopedSelect selected(memory.get(), m_hBitmap);
+  ScopedSelect selected(memory.get(), m_hBitmap.get());
 
   BOOL drawn = FALSE;
   if (m_iTransparentColor != -1 || m_clrTransparentColor != 0xFFFFFFFFu) {
@@ -217,7 +212,7 @@ bool CImage::Draw(HDC dc, int xDest, int yDest, int wDest, int hDest, int xSrc, 
     }
     drawn = ::TransparentBlt(dc, xDest, yDest, wDest, hDest, memory.get(), xSrc, ySrc, wSrc, hSrc, key);
   } else if (m_bHasAlpha) {
-    const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};  // 0x01FF0000
+    const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     drawn = ::AlphaBlend(dc, xDest, yDest, wDest, hDest, memory.get(), xSrc, ySrc, wSrc, hSrc, blend);
   } else {
     drawn = ::StretchBlt(dc, xDest, yDest, wDest, hDest, memory.get(), xSrc, ySrc, wSrc, hSrc, SRCCOPY);

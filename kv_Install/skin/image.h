@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include "base/handles.h"
+
 class CImage {
  public:
   CImage();   // raises the process-wide live-image count
@@ -14,7 +16,7 @@ class CImage {
 
   // Deletes the bitmap and resets every field to the empty values.
   void Destroy();
-  bool IsNull() const { return m_hBitmap == nullptr; }
+  bool IsNull() const { return !m_hBitmap; }
 
   // Decodes a PNG (or any format GDI+ reads) from the stream into a new DIB
   // section: 32 bits with straight alpha when the decoded format has alpha,
@@ -23,11 +25,12 @@ class CImage {
   bool Load(IStream* stream);
 
   // One blit of the source rectangle onto the destination rectangle:
-  // TransparentBlt with the transparent colour, else AlphaBlend (0x01FF0000)
-  // when the image has alpha, else StretchBlt SRCCOPY.
+  // TransparentBlt with the transparent colour, else AlphaBlend (per-pixel
+  // alpha at full constant alpha) when the image has alpha, else StretchBlt
+  // SRCCOPY.
   bool Draw(HDC dc, int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc, int hSrc) const;
 
-  HBITMAP m_hBitmap = nullptr;
+  UniqueBitmap m_hBitmap;
   void* m_pBits = nullptr;  // pixel (0, 0)
   int m_nWidth = 0;
   int m_nHeight = 0;

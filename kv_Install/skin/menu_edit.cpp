@@ -1,13 +1,13 @@
 #include "skin/menu_edit.h"
 
-#include "framework/gdi.h"
+#include "base/gdi.h"
 #include "skin/button_rules.h"
 #include "skin/control_support.h"
 #include "skin/theme.h"
 
 namespace {
 
-constexpr WPARAM kMaskChar = '*';  // 42
+constexpr WPARAM kMaskChar = '*';
 
 }  // namespace
 
@@ -26,7 +26,7 @@ void CMenuEdit::OnNcCalcSize(RECT* proposed) {
   SIZE extent = {0, 0};
   {
     ScopedClientDC dc(m_hWnd);
-    HGDIOBJ font = m_pFont != nullptr ? *m_pFont : nullptr;
+    HGDIOBJ font = m_pFont != nullptr ? m_pFont->get() : nullptr;
     ScopedSelect selectFont(dc.get(), font != nullptr ? font : ::GetCurrentObject(dc.get(), OBJ_FONT));
     (void)::GetTextExtentPoint32A(dc.get(), "Ky", 2, &extent);
   }

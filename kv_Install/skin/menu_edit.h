@@ -1,5 +1,4 @@
-// The folder box: a one-line edit whose text sits vertically centred in a
-// taller flat box. It grows its non-client area above and below the line
+// A one-line edit whose text sits vertically centred in a taller flat box. It grows its non-client area above and below the line
 // and paints those bands in m_crBack; the parent reflects the edit's colour
 // request to it. An optional placeholder shows while the box is empty, and
 // optional masking shows real text as "*".
@@ -13,7 +12,7 @@
 #include <string>
 
 #include "framework/controls.h"
-#include "framework/handles.h"
+#include "base/handles.h"
 
 class CMenuEdit : public CEdit {
  public:
@@ -35,7 +34,7 @@ class CMenuEdit : public CEdit {
   BOOL m_bPassword = 0;
   // The font the text height is measured with; borrowed, the theme's text
   // font unless the owner points elsewhere.
-  const HFONT* m_pFont;
+  const UniqueFont* m_pFont;
 
  protected:
   LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;

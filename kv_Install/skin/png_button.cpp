@@ -2,16 +2,16 @@
 
 #include <cstring>
 
-#include "framework/gdi.h"
-#include "framework/handles.h"
+#include "base/gdi.h"
+#include "res/resource.h"
 #include "skin/control_support.h"
 #include "skin/skin_messages.h"
 #include "skin/theme.h"
 
 namespace {
 
-constexpr UINT kNormalFace = 155;  // light grey cross on a transparent ground
-constexpr UINT kHoverFace = 154;   // white cross on red
+constexpr UINT kNormalFace = IDB_PNG_CLOSE_NORMAL;  // light grey cross on a transparent ground
+constexpr UINT kHoverFace = IDB_PNG_CLOSE_HOVER;    // white cross on red
 
 void LoadFace(CImage* image, UINT id, int* width, int* height) {
   (void)LoadPngResource(image, id);
@@ -65,7 +65,7 @@ void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
 
   (void)::SetBkMode(dc, TRANSPARENT);
   (void)::SetTextColor(dc, m_crText);
-  HGDIOBJ font = theTheme.m_fontButton;
+  HGDIOBJ font = theTheme.m_fontButton.get();
   ScopedSelect selectFont(dc, font != nullptr ? font : ::GetCurrentObject(dc, OBJ_FONT));
   SIZE extent = {0, 0};
   (void)::GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
@@ -94,7 +94,7 @@ void CPngButton::SizeToContent() {
   if (!hasCaption && !hasFace) return;
 
   ScopedClientDC dc(m_hWnd);
-  HGDIOBJ font = theTheme.m_fontButton;
+  HGDIOBJ font = theTheme.m_fontButton.get();
   ScopedSelect selectFont(dc.get(), font != nullptr ? font : ::GetCurrentObject(dc.get(), OBJ_FONT));
   SIZE extent = {0, 0};
   if (hasCaption) (void)::GetTextExtentPoint32A(dc.get(), caption, static_cast<int>(std::strlen(caption)), &extent);

@@ -1,5 +1,5 @@
-// The close button of the caption band: an owner-drawn push button whose
-// face is a PNG with alpha, blended over what the parent painted under it.
+// An owner-drawn push button whose face is a PNG with alpha, blended over
+// what the parent painted under it.
 // Besides BN_CLICKED it posts WM_SKINBTN_CLICK (lParam: its control ID) when
 // the left button is released over it, and WM_MOUSELEAVE when the mouse
 // leaves it.
@@ -16,8 +16,8 @@
 
 class CPngButton : public CButton {
  public:
-  // Loads the faces: PNG 155 normal, PNG 154 hover, pressed and latched,
-  // each premultiplied.
+  // Loads the faces: the normal one, and the hover one also for pressed and
+  // latched, each premultiplied.
   CPngButton();
 
   // Resizes the window to its caption (theme button font) and normal face,

@@ -1,7 +1,6 @@
-// What the skinned buttons tell their parent. The pages include this through
-// ui/messages.h; the skin does not depend on the pages.
+// What the skinned buttons tell their parent window.
 #pragma once
 
 #include <windows.h>
 
-constexpr UINT WM_SKINBTN_CLICK = WM_USER + 3;  // 1027, posted; lParam: the button's control ID
+constexpr UINT WM_SKINBTN_CLICK = WM_USER + 3;  // posted; lParam: the button's control ID

@@ -27,14 +27,7 @@ CTheme::CTheme() {
   (void)::ReleaseDC(nullptr, screen);
 
   m_choice = ChooseThemeFonts(m_arrFontNames);
-  HFONT* const members[8] = {&m_fontText,  &m_fontButton, &m_fontUnderline, &m_fontTitle,
-                             &m_fontLarge, &m_fontMedium, &m_fontHeavy,     &m_fontBold};
-  for (int n : kThemeFontCreationOrder) *members[n] = MakeFont(m_choice.face, m_choice.fonts[n]);
-}
-
-CTheme::~CTheme() {
-  for (HFONT font : {m_fontText, m_fontButton, m_fontUnderline, m_fontTitle, m_fontLarge, m_fontMedium, m_fontHeavy,
-                     m_fontBold}) {
-    if (font != nullptr) (void)::DeleteObject(font);
-  }
+  UniqueFont* const members[8] = {&m_fontText,  &m_fontButton, &m_fontUnderline, &m_fontTitle,
+                                  &m_fontLarge, &m_fontMedium, &m_fontHeavy,     &m_fontBold};
+  for (int n : kThemeFontCreationOrder) members[n]->reset(MakeFont(m_choice.face, m_choice.fonts[n]));
 }

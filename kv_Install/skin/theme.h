@@ -1,8 +1,8 @@
 // The theme: the process-wide fonts and colours the skinned windows draw
-// with. The installer's one instance, theTheme, is defined in core/app.cpp
-// ahead of COM and the application object, so static initialisation builds
-// it first (definitions in one file are initialised in the order written).
-// A test program that uses the skin defines its own theTheme.
+// with. The program defines the one instance, theTheme, ahead of anything
+// that draws, so static initialisation builds it first (definitions in one
+// file are initialised in the order written). A test program that uses the
+// skin defines its own theTheme.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/handles.h"
 #include "skin/theme_choice.h"
 
 class CTheme {
@@ -18,8 +19,6 @@ class CTheme {
   // and heights, creates the eight fonts in their fixed order and sets the
   // colours.
   CTheme();
-  // Deletes every font handle (process exit for theTheme).
-  ~CTheme();
   CTheme(const CTheme&) = delete;
   CTheme& operator=(const CTheme&) = delete;
 
@@ -29,16 +28,17 @@ class CTheme {
   // The face and heights chosen.
   ThemeFonts m_choice = {};
 
-  // A failed CreateFontA leaves the member null; callers select a font only
-  // when it has a handle. The theme owns them; windows borrow them.
-  HFONT m_fontText = nullptr;       // 0: the menu edit box's text
-  HFONT m_fontButton = nullptr;     // 1: skinned button captions
-  HFONT m_fontUnderline = nullptr;  // 2
-  HFONT m_fontTitle = nullptr;      // 3: selected by the main window's caption paint
-  HFONT m_fontLarge = nullptr;      // 4
-  HFONT m_fontMedium = nullptr;     // 5
-  HFONT m_fontHeavy = nullptr;      // 6: weight 1500, passed unchanged
-  HFONT m_fontBold = nullptr;       // 7
+  // The eight fonts, in the order of ThemeFonts::fonts. A failed CreateFontA
+  // leaves the member empty; callers select a font only when it has a
+  // handle. The theme owns them until process exit; windows borrow them.
+  UniqueFont m_fontText;       // edit text
+  UniqueFont m_fontButton;     // skinned button captions
+  UniqueFont m_fontUnderline;
+  UniqueFont m_fontTitle;
+  UniqueFont m_fontLarge;
+  UniqueFont m_fontMedium;
+  UniqueFont m_fontHeavy;      // weight 1500, passed unchanged
+  UniqueFont m_fontBold;
   COLORREF m_clrWhite = RGB(255, 255, 255);
   COLORREF m_clrBlack = RGB(0, 0, 0);
   COLORREF m_clrEditFrame = RGB(140, 140, 140);

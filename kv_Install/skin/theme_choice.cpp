@@ -1,6 +1,6 @@
 #include "skin/theme_choice.h"
 
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 namespace {
 

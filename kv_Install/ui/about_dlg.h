@@ -1,11 +1,12 @@
 #pragma once
 
 #include "framework/dialog.h"
+#include "res/resource.h"
 
 // "About kv_Install", reached from the system menu.
 class CAboutDlg : public CDialog {
  public:
-  CAboutDlg() : CDialog(100) {}
+  CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
 
  protected:
   INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM) override {

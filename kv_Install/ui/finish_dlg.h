@@ -3,13 +3,14 @@
 
 #include <memory>
 
-#include "framework/dialog.h"
+#include "core/install_state.h"
 #include "skin/arc_btn.h"
+#include "ui/page_dlg.h"
 
-class CFinishDlg : public CDialog {
+class CFinishDlg : public CPageDlg {
  public:
-  CFinishDlg() : CDialog(132) {}
-  ~CFinishDlg() override;
+  // state: the install whose outcome the page shows.
+  explicit CFinishDlg(const InstallState& state);
 
   // Shows the outcome of the install step on the page.
   void ShowOutcome();
@@ -19,12 +20,11 @@ class CFinishDlg : public CDialog {
   INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void Layout(int cx, int cy);
+  bool InstallSucceeded() const { return m_state.m_outcome == InstallOutcome::Installed; }
+  void Layout(int cx, int cy) override;
   void OnStart();
-  void OnPaint();
 
+  const InstallState& m_state;
   std::unique_ptr<CArcBtn> m_pBtnStart;
-  HBITMAP m_hTopImage = nullptr;
-  int m_nTopImageHeight = 0;
   bool m_bOutcomeShown = false;
 };

@@ -1,33 +1,37 @@
 #include "ui/main_dlg.h"
 
-#include "core/app.h"
+#include <utility>
+
+#include "base/gdi.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
 #include "core/shell_folders.h"
-#include "framework/handles.h"
+#include "framework/module.h"
 #include "res/resource.h"
 #include "skin/theme.h"
 #include "ui/about_dlg.h"
 #include "ui/messages.h"
-#include "ui/page_paint.h"
 
-Ckv_InstallDlg::Ckv_InstallDlg() : CDialog(102) {
+const char kInstallerWindowProperty[] = "Kelvane.kvsetup";
+
+Ckv_InstallDlg::Ckv_InstallDlg(InstallState& state, std::string appName)
+    : CSkinDlg(IDD_KV_INSTALL_DIALOG),
+      m_state(state),
+      m_strAppName(std::move(appName)),
+      m_dirPage(state, m_strAppName),
+      m_progressPage(state),
+      m_finishPage(state) {
   m_hIcon = ::LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 
 BOOL Ckv_InstallDlg::OnInitDialog() {
-  m_nCaptionHeight = 43;
-  m_pBtnClose.reset();
-
   // The window takes the top image's width and leaves room for the caption
   // band and the page controls below the image: 688 by 367 with the shipped one.
-  int topHeight = 0;
-  if (HBITMAP top = LoadTopImage(IDB_TOP, &topHeight)) {
+  if (const UniqueBitmap top = LoadBitmapResource(IDB_TOP)) {
     BITMAP info = {};
-    ::GetObjectA(top, sizeof info, &info);
+    ::GetObjectA(top.get(), sizeof info, &info);
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, info.bmWidth, info.bmHeight + m_nCaptionHeight + 135,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::DeleteObject(top);
   }
 
   char about[256] = {};
@@ -38,42 +42,39 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
       ::AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
     }
   }
+  ::SetPropA(m_hWnd, kInstallerWindowProperty, reinterpret_cast<HANDLE>(1));
   ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
   m_dirPage.Create(m_hWnd);
   m_progressPage.Create(m_hWnd);
   m_finishPage.Create(m_hWnd);
-  RECT rc;
-  ::GetClientRect(m_hWnd, &rc);
+  RECT rc = GetClientRect();
   rc.top += m_nCaptionHeight;
-  for (CDialog* page : {static_cast<CDialog*>(&m_dirPage), static_cast<CDialog*>(&m_progressPage),
-                        static_cast<CDialog*>(&m_finishPage)}) {
-    ::MoveWindow(page->GetSafeHwnd(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+  for (CPageDlg* page : Pages()) {
+    page->MoveWindow(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
   }
-  m_dirPage.ShowWindow(SW_SHOW);
-  m_progressPage.ShowWindow(SW_HIDE);
-  m_finishPage.ShowWindow(SW_HIDE);
+  ShowPage(m_dirPage);
 
-  if (m_pBtnClose == nullptr) {
-    // The skinned close button sizes itself to its face (22 x 22) and sits
-    // 13 px from the right, centred in the caption band.
-    m_pBtnClose = std::make_unique<CPngButton>();
-    if (m_pBtnClose->Create("", WS_CHILD | WS_VISIBLE, RECT{0, 0, 0, 0}, m_hWnd, IDC_BTN_CLOSE)) {
-      m_pBtnClose->SizeToContent();
-      const RECT client = GetClientRect();
-      const RECT button = m_pBtnClose->GetWindowRect();
-      const int w = button.right - button.left;
-      const int h = button.bottom - button.top;
-      (void)m_pBtnClose->SetWindowPos(nullptr, client.right - w - 13, (m_nCaptionHeight - h) / 2, 0, 0,
-                                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+  // The skinned close button sizes itself to its face (22 x 22) and sits
+  // 13 px from the right, centred in the caption band.
+  m_pBtnClose = std::make_unique<CPngButton>();
+  if (m_pBtnClose->Create("", WS_CHILD | WS_VISIBLE, RECT{0, 0, 0, 0}, m_hWnd, IDC_BTN_CLOSE)) {
+    m_pBtnClose->SizeToContent();
+    const RECT client = GetClientRect();
+    const RECT button = m_pBtnClose->GetWindowRect();
+    const int w = button.right - button.left;
+    const int h = button.bottom - button.top;
+    (void)m_pBtnClose->SetWindowPos(nullptr, client.right - w - 13, (m_nCaptionHeight - h) / 2, 0, 0,
+                                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  ::InvalidateRect(m_hWnd, nullptr, TRUE);
+  m_fontCaption.reset(::CreateFontA(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, "微软雅黑"));
+  Invalidate(true);
 
-  if (theApp.m_bAdmin) {
+  if (m_state.m_bAdmin) {
     // Unattended: the default folder, with its trailing separator, and go.
-    theApp.m_strInstallDir = DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles));
+    m_state.m_strInstallDir = DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles));
     StartInstallTimers();
   } else {
     // Centre on the screen, as a dialog that initialisation did not place.
@@ -95,81 +96,73 @@ void Ckv_InstallDlg::StartInstallTimers() {
   ::SetTimer(progress, TIMER_PROGRESS, 1000, nullptr);
 }
 
-void Ckv_InstallDlg::OnStartInstall() {
-  m_dirPage.ShowWindow(SW_HIDE);
-  m_progressPage.ShowWindow(SW_SHOW);
-  StartInstallTimers();
-  m_finishPage.ShowWindow(SW_HIDE);
-  FocusPage(m_progressPage);
+// Shows one page and hides the others, going through them in their order.
+void Ckv_InstallDlg::ShowPage(const CPageDlg& shown) {
+  for (CPageDlg* page : Pages()) page->ShowWindow(page == &shown ? SW_SHOW : SW_HIDE);
 }
 
 // The keyboard follows the visible page: a control of a hidden page would
 // otherwise keep the focus and take the keys.
-void Ckv_InstallDlg::FocusPage(const CDialog& page) {
-  if (!theApp.m_bAdmin) ::SetFocus(page.GetSafeHwnd());
+void Ckv_InstallDlg::FocusPage(const CPageDlg& page) {
+  if (!m_state.m_bAdmin) ::SetFocus(page.GetSafeHwnd());
 }
 
-CDialog* Ckv_InstallDlg::VisiblePage() {
-  for (CDialog* page : {static_cast<CDialog*>(&m_dirPage), static_cast<CDialog*>(&m_progressPage),
-                        static_cast<CDialog*>(&m_finishPage)}) {
+CPageDlg* Ckv_InstallDlg::VisiblePage() {
+  for (CPageDlg* page : Pages()) {
     if (page->IsWindowVisible()) return page;
   }
   return nullptr;
 }
 
+void Ckv_InstallDlg::OnStartInstall() {
+  ShowPage(m_progressPage);
+  StartInstallTimers();
+  FocusPage(m_progressPage);
+}
+
 void Ckv_InstallDlg::OnInstallFinished() {
-  if (theApp.m_bAdmin) {
+  if (m_state.m_bAdmin) {
     DestroyWindow();
     return;
   }
-  m_dirPage.ShowWindow(SW_HIDE);
-  m_progressPage.ShowWindow(SW_HIDE);
   m_finishPage.ShowOutcome();
-  m_finishPage.ShowWindow(SW_SHOW);
+  ShowPage(m_finishPage);
   FocusPage(m_finishPage);
 }
 
 void Ckv_InstallDlg::OnCloseButton() {
   if (m_progressPage.IsWindowVisible()) {
     // No caption of its own: the box shows the application's name.
-    ::MessageBoxA(m_hWnd, "安装进行中，请稍等", theApp.AppName().c_str(), MB_OK);
+    ::MessageBoxA(m_hWnd, "安装进行中，请稍等", m_strAppName.c_str(), MB_OK);
     return;
   }
   EndDialog(IDOK);
 }
 
-void Ckv_InstallDlg::OnPaint() {
-  PAINTSTRUCT ps;
-  HDC dc = ::BeginPaint(m_hWnd, &ps);
-  RECT client;
-  ::GetClientRect(m_hWnd, &client);
+void Ckv_InstallDlg::Draw(HDC dc, const RECT& client) {
   RECT band = client;
   band.bottom = m_nCaptionHeight;
-  FillSolid(dc, client, RGB(45, 45, 45));
-  FillSolid(dc, band, RGB(36, 36, 36));
+  FillSolidRect(dc, client, RGB(45, 45, 45));
+  FillSolidRect(dc, band, RGB(36, 36, 36));
 
   // The theme's title font is selected first, as the band's font of record;
   // the name itself is drawn in the window's own font over it.
-  ScopedSelect title(dc, theTheme.m_fontTitle);
-  UniqueGdiObject font(::CreateFontA(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, "微软雅黑"));
-  {
-    ScopedSelect select(dc, font.get());
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, RGB(122, 124, 136));
-    RECT text = band;
-    text.left += 20;
-    ::DrawTextA(dc, "Kelvane", -1, &text, DT_SINGLELINE | DT_VCENTER);
-  }
-  ::EndPaint(m_hWnd, &ps);
+  ScopedSelect title(dc, theTheme.m_fontTitle.get());
+  ScopedSelect caption(dc, m_fontCaption.get());
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, RGB(122, 124, 136));
+  RECT text = band;
+  text.left += 20;
+  ::DrawTextA(dc, "Kelvane", -1, &text, DT_SINGLELINE | DT_VCENTER);
 }
 
 INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
+    case WM_DESTROY:
+      ::RemovePropA(m_hWnd, kInstallerWindowProperty);
+      return FALSE;
     case WM_SHOW_DIRPAGE:
-      m_dirPage.ShowWindow(SW_SHOW);
-      m_progressPage.ShowWindow(SW_HIDE);
-      m_finishPage.ShowWindow(SW_HIDE);
+      ShowPage(m_dirPage);
       SetMessageResult(0);
       return TRUE;
     case WM_START_INSTALL:
@@ -190,7 +183,7 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case IDOK:
           // Enter: the dialog manager asks the main window; the visible
           // page's default command answers.
-          if (CDialog* page = VisiblePage()) ::SendMessageA(page->GetSafeHwnd(), WM_COMMAND, IDOK, 0);
+          if (CPageDlg* page = VisiblePage()) ::SendMessageA(page->GetSafeHwnd(), WM_COMMAND, IDOK, 0);
           return TRUE;
         case IDCANCEL:
           // Esc, and the dialog manager's answer to WM_CLOSE.
@@ -210,9 +203,6 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       return FALSE;
-    case WM_PAINT:
-      OnPaint();
-      return TRUE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(m_hIcon);
     case WM_NCHITTEST: {
@@ -228,10 +218,10 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return FALSE;
     }
     case WM_SHOWWINDOW:
-      ::InvalidateRect(m_hWnd, nullptr, TRUE);
+      Invalidate(true);
       return FALSE;
   }
-  return FALSE;
+  return CSkinDlg::OnMessage(msg, wParam, lParam);
 }
 
 void Ckv_InstallDlg::OnFinalMessage() {

@@ -2,36 +2,51 @@
 // caption band, a close button and the three pages as child dialogs.
 #pragma once
 
+#include <array>
 #include <memory>
+#include <string>
 
-#include "framework/dialog.h"
+#include "base/handles.h"
+#include "core/install_state.h"
 #include "skin/png_button.h"
 #include "ui/finish_dlg.h"
+#include "ui/page_dlg.h"
 #include "ui/progress_dlg.h"
 #include "ui/sel_dir_dlg.h"
 
-class Ckv_InstallDlg : public CDialog {
+// The window property that marks a running installer's main window, so that a
+// second installer can bring it to the front.
+extern const char kInstallerWindowProperty[];
+
+class Ckv_InstallDlg : public CSkinDlg {
  public:
-  Ckv_InstallDlg();
+  // state: the install state of the run, which the pages read and fill;
+  // appName: the caption of the message boxes without one of their own.
+  Ckv_InstallDlg(InstallState& state, std::string appName);
 
  protected:
   BOOL OnInitDialog() override;
   INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void OnFinalMessage() override;
+  void Draw(HDC dc, const RECT& client) override;
 
  private:
+  std::array<CPageDlg*, 3> Pages() { return {&m_dirPage, &m_progressPage, &m_finishPage}; }
+  void ShowPage(const CPageDlg& shown);
+  void FocusPage(const CPageDlg& page);
+  CPageDlg* VisiblePage();
   void OnStartInstall();
   void OnInstallFinished();
   void OnCloseButton();
-  void OnPaint();
   void StartInstallTimers();
-  void FocusPage(const CDialog& page);
-  CDialog* VisiblePage();
 
   HICON m_hIcon;
+  InstallState& m_state;
+  const std::string m_strAppName;
   CSelDirDlg m_dirPage;
   CProgressDlg m_progressPage;
   CFinishDlg m_finishPage;
   int m_nCaptionHeight = 43;
   std::unique_ptr<CPngButton> m_pBtnClose;
+  UniqueFont m_fontCaption;  // the product name in the caption band
 };

@@ -3,11 +3,16 @@
 
 #include <windows.h>
 
-#include "skin/skin_messages.h"  // WM_SKINBTN_CLICK (1027)
+#include "skin/skin_messages.h"  // WM_SKINBTN_CLICK
 
-constexpr UINT WM_SHOW_DIRPAGE = WM_USER + 100;      // 1124
-constexpr UINT WM_START_INSTALL = WM_USER + 101;     // 1125, sent by the directory page
-constexpr UINT WM_INSTALL_FINISHED = WM_USER + 102;  // 1126, posted by the progress tick
+constexpr UINT WM_SHOW_DIRPAGE = WM_USER + 100;
+constexpr UINT WM_START_INSTALL = WM_USER + 101;     // sent by the directory page
+constexpr UINT WM_INSTALL_FINISHED = WM_USER + 102;  // posted by the progress tick
+
+// From the install step's thread to the progress page (see progress_dlg.h).
+constexpr UINT WM_STEP_ASK_END_CLIENT = WM_USER + 110;  // sent; the result is 1 for OK
+constexpr UINT WM_STEP_END_INSTALLER = WM_USER + 111;   // sent; wParam is the exit status
+constexpr UINT WM_STEP_DONE = WM_USER + 112;            // posted when the step has returned
 
 constexpr UINT_PTR TIMER_PROGRESS = 10002;  // 1000 ms: steps the bar, decides completion
 constexpr UINT_PTR TIMER_INSTALL = 10003;   // 100 ms, once: the install step

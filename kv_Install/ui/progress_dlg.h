@@ -1,17 +1,35 @@
 // Second page: the progress bar, and the carrier of the install pipeline.
 // Its two timers (set by the main window) run the install step once and step
 // the bar every second until the install is complete.
+//
+// The step runs on a thread of its own, so that the window keeps answering
+// through every wait of the install (a running client's end, each report, a
+// large unpacking): it repaints, the close button hovers, the close paths
+// show their notice and the bar steps. The rules that keep the step whole:
+//  - TIMER_INSTALL starts the step once: the timer is killed first, and a
+//    step that has started is never started again.
+//  - The step's thread reads the install state and writes only its outcome;
+//    the window's thread reads the outcome only after WM_STEP_DONE, which
+//    the step posts after its last action. Until then m_bInstallDone is 0,
+//    so no tick completes the install and the finish page or the updater
+//    cannot come early.
+//  - The question box and the end of the installer after a refusal belong to
+//    the window's thread: the step sends WM_STEP_ASK_END_CLIENT and
+//    WM_STEP_END_INSTALLER and waits for them, in its own order.
+//  - Nothing closes the page while the step runs: every close path shows the
+//    notice while this page is visible, and the unattended window goes only
+//    at WM_INSTALL_FINISHED.
 #pragma once
 
-#include "framework/dialog.h"
+#include "base/handles.h"
+#include "core/install_state.h"
 #include "report/identity.h"
+#include "ui/page_dlg.h"
 
-class CProgressDlg : public CDialog {
+class CProgressDlg : public CPageDlg {
  public:
-  CProgressDlg();
-  ~CProgressDlg() override;
-
-  const ReportIdentity& Identity() const { return m_identity; }
+  // The install step runs on state and keeps its outcome there.
+  explicit CProgressDlg(InstallState& state);
 
  protected:
   BOOL OnInitDialog() override;
@@ -19,13 +37,15 @@ class CProgressDlg : public CDialog {
 
  private:
   void OnInstallTimer();
+  void OnStepDone();
   void OnProgressTimer();
-  void Layout(int cx);
-  void OnPaint();
+  static DWORD WINAPI StepThread(void* page);
+  void Layout(int cx, int cy) override;
 
+  InstallState& m_state;
   ReportIdentity m_identity;
   int m_bInstallDone = 0;
-  int m_nTopImageHeight = 0;
-  HBITMAP m_hTopImage = nullptr;
+  UniqueHandle m_stepThread;
+  bool m_bStepStarted = false;
   bool m_bSocketsStarted = false;
 };

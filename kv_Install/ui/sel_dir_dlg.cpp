@@ -5,13 +5,11 @@
 #include <string>
 
 #include "archive/payload.h"
-#include "core/app.h"
 #include "core/folder_rules.h"
-#include "res/resource.h"
-#include "ui/messages.h"
-#include "ui/page_paint.h"
 #include "core/install_step.h"
 #include "core/shell_folders.h"
+#include "res/resource.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -22,30 +20,21 @@ void MoveControl(HWND control, int x, int y, int w, int h) {
   if (control != nullptr) ::MoveWindow(control, x, y, w, h, TRUE);
 }
 
-void MoveControl(const std::unique_ptr<CArcBtn>& button, int x, int y, int w, int h) {
-  if (button != nullptr) MoveControl(button->GetSafeHwnd(), x, y, w, h);
-}
-
 }  // namespace
 
-CSelDirDlg::~CSelDirDlg() {
-  if (m_hTopImage != nullptr) ::DeleteObject(m_hTopImage);
-}
+CSelDirDlg::CSelDirDlg(InstallState& state, const std::string& appName)
+    : CPageDlg(IDD_SELDIR, IDB_TOP, RGB(255, 255, 255)), m_state(state), m_strAppName(appName) {}
 
 BOOL CSelDirDlg::OnInitDialog() {
+  (void)CPageDlg::OnInitDialog();
   (void)m_editDir.SubclassDlgItem(IDC_EDIT_DIR, m_hWnd);  // unbound, it stays a plain edit box
   ::SetDlgItemTextA(m_hWnd, IDC_EDIT_DIR, DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles)).c_str());
-  m_hTopImage = LoadTopImage(IDB_TOP, &m_nTopImageHeight);
   // Browse keeps square corners; its size comes from the layout.
-  if (m_pBtnBrowse == nullptr) m_pBtnBrowse = MakeTextButton(m_hWnd, "浏览...", IDC_BTN_BROWSE, RECT{0, 0, 0, 0}, kBlue);
-  if (m_pBtnInstall == nullptr) {
-    m_pBtnInstall = MakeTextButton(m_hWnd, "立即安装", IDOK, RECT{0, 0, 100, 35}, kBlue);
-    ShapeTextButton(*m_pBtnInstall, 15, 15, 0);
-  }
-  if (m_pBtnCancel == nullptr) {
-    m_pBtnCancel = MakeTextButton(m_hWnd, "取消", IDCANCEL, RECT{0, 0, 100, 35}, kGrey);
-    ShapeTextButton(*m_pBtnCancel, 15, 15, 0);
-  }
+  m_pBtnBrowse = MakeTextButton("浏览...", IDC_BTN_BROWSE, RECT{0, 0, 0, 0}, kBlue);
+  m_pBtnInstall = MakeTextButton("立即安装", IDOK, RECT{0, 0, 100, 35}, kBlue);
+  ShapeTextButton(*m_pBtnInstall, 15, 15, 0);
+  m_pBtnCancel = MakeTextButton("取消", IDCANCEL, RECT{0, 0, 100, 35}, kGrey);
+  ShapeTextButton(*m_pBtnCancel, 15, 15, 0);
   ::CheckDlgButton(m_hWnd, IDC_CHECK_RUN, BST_CHECKED);
   ::CheckDlgButton(m_hWnd, IDC_CHECK_DESKTOP, BST_CHECKED);
   m_editDir.m_crBack = RGB(255, 255, 255);
@@ -54,7 +43,7 @@ BOOL CSelDirDlg::OnInitDialog() {
   return TRUE;
 }
 
-void CSelDirDlg::Layout(int cx) {
+void CSelDirDlg::Layout(int cx, int) {
   int y = m_nTopImageHeight + 5;
   if (HWND label = GetDlgItem(IDC_STATIC_DIR)) {
     MoveControl(label, 30, y, 100, 20);
@@ -68,17 +57,15 @@ void CSelDirDlg::Layout(int cx) {
   } else if (HWND edit = GetDlgItem(IDC_EDIT_DIR)) {
     MoveControl(edit, 30, y, cx - 148, 35);
   }
-  if (m_pBtnBrowse != nullptr) {
-    MoveControl(m_pBtnBrowse, cx - 118, y, 88, 35);
-    y += 40;
-  }
+  m_pBtnBrowse->MoveWindow(cx - 118, y, 88, 35);
+  y += 40;
   HWND desktop = GetDlgItem(IDC_CHECK_DESKTOP);
   HWND run = GetDlgItem(IDC_CHECK_RUN);
   MoveControl(desktop, 30, y, 120, 20);
   MoveControl(run, 170, y, 120, 20);
   if (desktop != nullptr || run != nullptr) y += 30;
-  MoveControl(m_pBtnCancel, cx - 130, y - 15, 100, 35);
-  MoveControl(m_pBtnInstall, cx - 240, y - 15, 100, 35);
+  m_pBtnCancel->MoveWindow(cx - 130, y - 15, 100, 35);
+  m_pBtnInstall->MoveWindow(cx - 240, y - 15, 100, 35);
 }
 
 void CSelDirDlg::OnBrowse() {
@@ -112,34 +99,18 @@ void CSelDirDlg::OnInstall() {
   // entry by entry.
   const FolderProblem problem = CheckInstallFolder(folder, LongestPayloadEntryPath());
   if (problem != FolderProblem::None) {
-    ::MessageBoxA(::GetParent(m_hWnd), FolderProblemText(problem), theApp.AppName().c_str(), MB_OK | MB_ICONWARNING);
+    ::MessageBoxA(::GetParent(m_hWnd), FolderProblemText(problem), m_strAppName.c_str(), MB_OK | MB_ICONWARNING);
     ::SetFocus(edit);
     return;
   }
-  theApp.m_strInstallDir = folder;
-  theApp.m_bDesktopIcon = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_DESKTOP) == BST_CHECKED ? 1 : 0;
-  theApp.m_bRunAfterInstall = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_RUN) == BST_CHECKED ? 1 : 0;
+  m_state.m_strInstallDir = folder;
+  m_state.m_bDesktopIcon = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_DESKTOP) == BST_CHECKED ? 1 : 0;
+  m_state.m_bRunAfterInstall = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_RUN) == BST_CHECKED ? 1 : 0;
   ::SendMessageA(::GetParent(m_hWnd), WM_START_INSTALL, 0, 0);
-}
-
-void CSelDirDlg::OnPaint() {
-  PAINTSTRUCT ps;
-  HDC dc = ::BeginPaint(m_hWnd, &ps);
-  RECT client;
-  ::GetClientRect(m_hWnd, &client);
-  FillSolid(dc, client, RGB(255, 255, 255));
-  DrawTopImage(dc, m_hTopImage, client);
-  RECT lower = client;
-  lower.top += m_nTopImageHeight;
-  FillSolid(dc, lower, RGB(45, 45, 45));
-  ::EndPaint(m_hWnd, &ps);
 }
 
 INT_PTR CSelDirDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_SIZE:
-      Layout(LOWORD(lParam));
-      return FALSE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_BTN_BROWSE:
@@ -153,11 +124,6 @@ INT_PTR CSelDirDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
           return TRUE;
       }
       return FALSE;
-    case WM_PAINT:
-      OnPaint();
-      return TRUE;
-    case WM_CTLCOLORSTATIC:
-      return StaticTextColours(reinterpret_cast<HDC>(wParam));
   }
-  return FALSE;
+  return CPageDlg::OnMessage(msg, wParam, lParam);
 }

@@ -2,30 +2,32 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
-#include "framework/dialog.h"
+#include "core/install_state.h"
 #include "skin/arc_btn.h"
 #include "skin/menu_edit.h"
+#include "ui/page_dlg.h"
 
-class CSelDirDlg : public CDialog {
+class CSelDirDlg : public CPageDlg {
  public:
-  CSelDirDlg() : CDialog(130) {}
-  ~CSelDirDlg() override;
+  // The install command stores the choices in state; appName captions the
+  // box that refuses a folder.
+  CSelDirDlg(InstallState& state, const std::string& appName);
 
  protected:
   BOOL OnInitDialog() override;
   INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void Layout(int cx);
+  void Layout(int cx, int cy) override;
   void OnBrowse();
   void OnInstall();
-  void OnPaint();
 
+  InstallState& m_state;
+  const std::string& m_strAppName;
   std::unique_ptr<CArcBtn> m_pBtnBrowse;
   std::unique_ptr<CArcBtn> m_pBtnInstall;
   std::unique_ptr<CArcBtn> m_pBtnCancel;
-  int m_nTopImageHeight = 0;
-  HBITMAP m_hTopImage = nullptr;
-  CMenuEdit m_editDir;  // the folder box, control 1000
+  CMenuEdit m_editDir;  // the folder box
 };

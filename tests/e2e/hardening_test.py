@@ -21,14 +21,14 @@ import time
 import unittest
 import zipfile
 
-from kvharness import BUILD, DOWNLOADS, INSTALL_DIR, KVSETUP, LOG_PORT, WineSession
+from kvharness import BUILD, DOWNLOADS, INSTALL_DIR, KVSETUP, LOG_PORT, SHIPPED, UNINSTALL_KEY, WineSession
 from listeners import FullBacklogListener, HttpListener, SlowHttpListener, TcpListener
 
 PAYLOAD = os.path.join(BUILD, "payload", "payload.zip")
 DLL_LIST = os.path.join(BUILD, "kvsetup.dlls.txt")
 PLANTED = os.path.join(BUILD, "testdlls", "planted.dll")
 PROBE = os.path.join(BUILD, "testdlls", "dll_probe.exe")
-OBJDUMP = "i686-w64-mingw32-objdump"
+OBJDUMP = "i686-w64-mingw32-objdump"  # of the shipped 32-bit file, whichever programs the tests run
 
 SERVER_BOUND = 8 + 2 * (20 + 1)  # seconds an install may wait on servers
 INSTALL_SLACK = 40               # the install itself, four at once under Wine
@@ -92,8 +92,7 @@ class Hardening(unittest.TestCase):
                 else:
                     with open(path, "rb") as f:
                         self.assertEqual(f.read(), z.read(info), info.filename)
-        self.assertIsNotNone(session.reg_query(
-            r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane", "DisplayName"))
+        self.assertIsNotNone(session.reg_query(UNINSTALL_KEY, "DisplayName"))
 
     def test_servers_that_hold_the_install(self):
         listeners = {mode: SlowHttpListener(mode).start() for mode in ("silent", "trickle", "endless")}
@@ -133,7 +132,7 @@ class Hardening(unittest.TestCase):
 
     def test_import_table_names_only_known_dlls(self):
         known, delayed = dll_lists()
-        out = subprocess.run([OBJDUMP, "-p", KVSETUP], check=True, capture_output=True, text=True).stdout
+        out = subprocess.run([OBJDUMP, "-p", os.path.join(SHIPPED, "kvsetup.exe")], check=True, capture_output=True, text=True).stdout
         imported = re.findall(r"DLL Name: (\S+)", out)
         print("kvsetup.exe imports: " + " ".join(imported))
         self.assertIn("KERNEL32.dll", imported)

@@ -10,7 +10,7 @@ import unittest
 
 import kvharness as h
 
-UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane"
+UNINSTALL_KEY = h.UNINSTALL_KEY
 LNKINFO = os.path.join(h.BUILD, "tests", "windows", "lnkinfo.exe")
 CSIDL_PROGRAMS = 2
 CSIDL_DESKTOPDIRECTORY = 16
@@ -58,19 +58,30 @@ class UnattendedRegistrationTest(unittest.TestCase):
     def test_exits_normally(self):
         self.assertEqual(0, self.status)
 
-    def test_four_uninstall_values(self):
+    def test_installs_into_the_program_files_folder_of_its_kind(self):
+        self.assertTrue(os.path.isfile(os.path.join(self.session.unix(h.INSTALL_DIR), "kvClient.exe")), h.INSTALL_DIR)
+        if h.RUNS_32_BIT:
+            self.assertFalse(os.path.exists(self.session.unix(r"C:\Program Files\Kelvane")))
+
+    def test_four_uninstall_values_in_both_registry_views(self):
         # The unattended folder keeps its trailing "\": the uninstaller path
         # has a doubled separator, exactly as the install step forms it.
-        uninstaller = "C:\\Program Files\\Kelvane\\\\kv_Uninstall.exe"
+        uninstaller = h.INSTALL_DIR + "\\\\kv_Uninstall.exe"
         expected = {
             "DisplayName": ("REG_SZ", "Kelvane"),
             "Publisher": ("REG_SZ", "Brevanta"),
             "UninstallString": ("REG_SZ", uninstaller),
             "DisplayIcon": ("REG_SZ", uninstaller),
         }
-        for name, value in expected.items():
-            with self.subTest(name=name):
-                self.assertEqual(value, self.session.reg_query(UNINSTALL_KEY, name))
+        # The installer's own kind of reg.exe at the key it writes, and a
+        # 64-bit one where 64-bit Windows keeps a 32-bit program's key.
+        for reader, key in (("wine", UNINSTALL_KEY), (h.WINE64, h.UNINSTALL_KEY_64)):
+            for name, value in expected.items():
+                with self.subTest(reader=reader, key=key, name=name):
+                    self.assertEqual(value, self.session.reg_query(key, name, reader=reader))
+        if h.RUNS_32_BIT:
+            self.assertIsNone(self.session.reg_query(UNINSTALL_KEY, "DisplayName", reader=h.WINE64),
+                              "a 32-bit program's key shows in the 64-bit view")
 
     def test_no_other_values(self):
         rc, out, _ = self.session.wine("reg", "query", UNINSTALL_KEY)
@@ -80,11 +91,11 @@ class UnattendedRegistrationTest(unittest.TestCase):
         self.assertEqual(["DisplayIcon", "DisplayName", "Publisher", "UninstallString"], names)
 
     def test_start_menu_and_desktop_links(self):
-        run = {"target": "C:\\Program Files\\Kelvane\\kvUpdate.exe",
-               "workdir": "C:\\Program Files\\Kelvane",
+        run = {"target": h.INSTALL_DIR + "\\kvUpdate.exe",
+               "workdir": h.INSTALL_DIR,
                "description": "运行Kelvane", "arguments": ""}
-        uninstall = {"target": "C:\\Program Files\\Kelvane\\kv_Uninstall.exe",
-                     "workdir": "C:\\Program Files\\Kelvane",
+        uninstall = {"target": h.INSTALL_DIR + "\\kv_Uninstall.exe",
+                     "workdir": h.INSTALL_DIR,
                      "description": "卸载Kelvane", "arguments": ""}
         cases = [(CSIDL_PROGRAMS, "Kelvane\\Kelvane.lnk", run),
                  (CSIDL_PROGRAMS, "Kelvane\\卸载.lnk", uninstall),
@@ -137,13 +148,13 @@ class InteractiveRegistrationTest(unittest.TestCase):
             # Installing again into the default folder overwrites all four
             # values and the shortcuts.
             self.assertEqual(0, run_unattended(s))
-            uninstaller = "C:\\Program Files\\Kelvane\\\\kv_Uninstall.exe"
+            uninstaller = h.INSTALL_DIR + "\\\\kv_Uninstall.exe"
             for name, value in (("DisplayName", "Kelvane"), ("Publisher", "Brevanta"),
                                 ("UninstallString", uninstaller), ("DisplayIcon", uninstaller)):
                 self.assertEqual(("REG_SZ", value), s.reg_query(UNINSTALL_KEY, name), name)
             for relative in ("Kelvane\\Kelvane.lnk", "Kelvane\\卸载.lnk"):
                 info = link_info(s, CSIDL_PROGRAMS, relative)
-                self.assertEqual("C:\\Program Files\\Kelvane", info["workdir"], relative)
+                self.assertEqual(h.INSTALL_DIR, info["workdir"], relative)
 
 
 if __name__ == "__main__":

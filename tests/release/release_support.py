@@ -1,9 +1,8 @@
 """What the release tests share.
 
 Scratch release builds: `cmake --preset windows -B DIR` with the tests left
-out, then only kvsetup and what it needs, with two jobs. The kvzip check of
-every scratch build runs in the test build's own build prefix, so none of
-them has to make a Wine prefix first.
+out, then only kvsetup and what it needs, with two jobs. They run no Windows
+program and need no Wine.
 
 In a Wine session: the version resource as verinfo.exe reads it, and the
 README's scripts for an unattended install run by cmd."""
@@ -15,7 +14,6 @@ import time
 
 from kvharness import BUILD, DOWNLOADS, ROOT
 
-WINE_PREFIX = os.path.join(BUILD, "wine", "build")
 VERINFO = os.path.join(BUILD, "tests", "release", "verinfo.exe")
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"  # reports fail at once on loopback
 
@@ -65,8 +63,7 @@ def expected_version_info(text, numbers):
 
 def configure(build_dir, source=ROOT, **cache):
     """(exit status, output) of configuring build_dir; cache values as KV_NAME="text"."""
-    cmd = ["cmake", "--preset", "windows", "-B", build_dir, "-DKV_BUILD_TESTS=OFF",
-           "-DKV_BUILD_WINE_PREFIX=" + WINE_PREFIX]
+    cmd = ["cmake", "--preset", "windows", "-B", build_dir, "-DKV_BUILD_TESTS=OFF"]
     cmd += ["-D%s=%s" % item for item in sorted(cache.items())]
     r = subprocess.run(cmd, cwd=source, capture_output=True, text=True, env=clean_env())
     return r.returncode, r.stdout + r.stderr

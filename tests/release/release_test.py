@@ -11,11 +11,12 @@ import zipfile
 import pe
 import size_report
 import version_rc
-from kvharness import BUILD, KVSETUP, WineSession
+from kvharness import BUILD, SHIPPED, WineSession
 from release_support import (configure, expected_version_info, readme_scripts, remove, run_script, scratch_folder,
                              version_info)
 
-PAYLOAD = os.path.join(BUILD, "payload", "payload.zip")
+KVSETUP = os.path.join(SHIPPED, "kvsetup.exe")  # the shipped file, whichever programs the tests run
+PAYLOAD = os.path.join(SHIPPED, "payload", "payload.zip")
 BAD_KVSETUP = os.path.join(BUILD, "kvsetup_badpayload.exe")  # exits with 2
 
 
@@ -31,8 +32,9 @@ class TestBuildInstaller(unittest.TestCase):
         self.assertGreater(sizes["skin"], 900_000)  # at least the two top bitmaps
         self.assertLess(sizes["stub"], 450 * 1024)
 
-    def test_installer_carries_no_symbols(self):
+    def test_installer_is_a_32_bit_program_without_symbols(self):
         image = pe.read(KVSETUP)
+        self.assertEqual((image.bits, image.machine), (32, 0x14C))  # PE32, i386
         self.assertEqual((image.symbol_table, image.symbol_count), (0, 0))
         self.assertEqual([name for name, *_ in image.sections if name.startswith((".debug", "/"))], [])
 

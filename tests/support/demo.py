@@ -14,11 +14,10 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from kvharness import BUILD, DOWNLOADS, INSTALL_DIR, LOG_PORT, ROOT, WineSession  # noqa: E402
+from kvharness import BUILD, DOWNLOADS, INSTALL_DIR, LOG_PORT, ROOT, UNINSTALL_KEY, WineSession  # noqa: E402
 from listeners import HttpListener, TcpListener  # noqa: E402
 from packdecode import describe_install_log  # noqa: E402
 
-UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane"
 EXIT_MEANING = {0: "installed", 1: "the user declined to end the running client", 2: "the payload failed"}
 
 
@@ -30,8 +29,9 @@ def main():
 
     demo = os.path.join(ROOT, "build", "demo")
     print("== making a fresh Wine prefix in %s" % demo, flush=True)
-    subprocess.run([os.path.join(ROOT, "tests", "support", "make-prefixes"), demo], check=True,
-                   stdout=subprocess.DEVNULL)
+    made = subprocess.run([os.path.join(ROOT, "tests", "support", "make-prefixes"), demo], check=True,
+                          stdout=subprocess.PIPE, text=True).stdout
+    print("== " + made.strip().splitlines()[-1], flush=True)
 
     with HttpListener(statuses=[200]) as http, TcpListener(port=LOG_PORT) as log, \
             WineSession(template=os.path.join(demo, "template"), own_display=not interactive) as s:
@@ -39,6 +39,7 @@ def main():
                  "[DownLoadSource]\r\nsource=kvpc012\r\n" % http.port
         how = "the wizard (waiting for you)" if interactive else "kvsetup.exe admin (unattended)"
         print("== starting %s from %s" % (how, DOWNLOADS), flush=True)
+        print("   %s" % os.path.join(BUILD, "kvsetup.exe"), flush=True)
         print("   reports: HTTP to 127.0.0.1:%d, TCP install log to 127.0.0.1:%d" % (http.port, LOG_PORT), flush=True)
         start = time.time()
         p = s.start_installer([] if interactive else ["admin"], config=config)

@@ -4,6 +4,12 @@ Each WineSession copies the test run's pristine template prefix, starts its own
 virtual display, and runs Windows programs there with code page 936 and TZ=UTC.
 The test then inspects the prefix from Linux: files under drive_c, registry
 values through `wine reg query`, and windows through xdotool.
+
+The prefix is 64-bit Windows. KV_WINDOWS_ARCH says which programs run there:
+win32, the shipped 32-bit ones of build/windows (under WoW64, as on 64-bit
+Windows), or win64, the 64-bit twin of build/windows64 with Wine's 64-bit
+loader alone. The constants below say where the installer run at hand puts
+things.
 """
 import os
 import shutil
@@ -13,7 +19,13 @@ import time
 import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-BUILD = os.environ.get("KV_BUILD", os.path.join(ROOT, "build", "windows"))
+SUPPORT = os.path.dirname(os.path.abspath(__file__))
+ARCH = os.environ.get("KV_WINDOWS_ARCH") or subprocess.run(
+    [os.path.join(SUPPORT, "windows-way")], capture_output=True, text=True).stdout.strip()
+RUNS_32_BIT = ARCH == "win32"
+BUILD = os.environ.get("KV_BUILD", os.path.join(ROOT, "build", "windows" if RUNS_32_BIT else "windows64"))
+# The shipped 32-bit build, whose file the release tests read on every host.
+SHIPPED = os.environ.get("KV_SHIPPED_BUILD", os.path.join(ROOT, "build", "windows"))
 TEMPLATE = os.environ.get("KV_TEMPLATE_PREFIX", os.path.join(BUILD, "wine", "template"))
 KVSETUP = os.path.join(BUILD, "kvsetup.exe")
 WINTEXT = os.path.join(BUILD, "wintext.exe")
@@ -21,7 +33,14 @@ HANGPROBE = os.path.join(BUILD, "hangprobe.exe")  # the longest wait for the mai
 KVSETUP_BADPAYLOAD = os.path.join(BUILD, "kvsetup_badpayload.exe")  # readme.txt with a wrong CRC-32
 KVZIP = os.path.join(BUILD, "kvzip.exe")
 
-INSTALL_DIR = r"C:\Program Files\Kelvane"
+# A 32-bit program on 64-bit Windows: its Program Files folder is the (x86)
+# one, and its HKLM\SOFTWARE is HKLM\SOFTWARE\WOW6432Node for 64-bit readers.
+PROGRAM_FILES = r"C:\Program Files (x86)" if RUNS_32_BIT else r"C:\Program Files"
+INSTALL_DIR = PROGRAM_FILES + r"\Kelvane"
+UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane"  # as the installer sees it
+UNINSTALL_KEY_64 = (r"HKLM\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane" if RUNS_32_BIT
+                    else UNINSTALL_KEY)  # as a 64-bit program sees it
+WINE64 = "/usr/lib/wine/wine64"  # Wine's 64-bit loader: runs 64-bit programs on any host
 DOWNLOADS = r"C:\users\admin\Downloads"
 
 # Client coordinates of the wizard's controls in the 688 x 367 main window
@@ -77,12 +96,14 @@ class WineSession:
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": self.prefix,
-            "WINEARCH": "win32",
+            "WINEARCH": "win64",
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
             "LC_ALL": "zh_CN.UTF-8",
             "TZ": "UTC",
         })
+        if not RUNS_32_BIT:
+            self.env["PATH"] = os.path.join(SUPPORT, "wine64") + os.pathsep + self.env["PATH"]
         if self.display is not None:
             self.env["DISPLAY"] = self.display.name
         self.procs = []
@@ -156,14 +177,16 @@ class WineSession:
         cwd = self.prepare_folder(folder, config, exe, name)
         return self.start(os.path.join(cwd, name), args, cwd)
 
-    def wine(self, *args, timeout=60):
-        """Runs a Wine built-in command (reg, cmd, ...) and returns its output."""
-        r = subprocess.run(["wine", *args], env=self.env, capture_output=True, timeout=timeout)
+    def wine(self, *args, timeout=60, loader="wine"):
+        """Runs a Wine built-in command (reg, cmd, ...) and returns its output.
+        The default loader runs them with the installer's bitness."""
+        r = subprocess.run([loader, *args], env=self.env, capture_output=True, timeout=timeout)
         return r.returncode, r.stdout, r.stderr
 
-    def reg_query(self, key, value):
-        """(type, data as GBK-decoded text) of a registry value, or None."""
-        rc, out, _ = self.wine("reg", "query", key, "/v", value)
+    def reg_query(self, key, value, reader="wine"):
+        """(type, data as GBK-decoded text) of a registry value, or None; read
+        by a reg.exe of the installer's bitness, or reader=WINE64's 64-bit one."""
+        rc, out, _ = self.wine("reg", "query", key, "/v", value, loader=reader)
         if rc != 0:
             return None
         for line in out.decode("gbk", "replace").splitlines():

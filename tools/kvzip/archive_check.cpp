@@ -6,7 +6,8 @@
 #include <string>
 
 #include "archive/zip_name_rules.h"
-#include "core/mbcs.h"
+#include "archive/zip_reader.h"
+#include "base/path_names.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ constexpr size_t kCentralSize = 46;
 // unattended run joins names to it with one more separator.
 constexpr size_t kMaxPath = 259;
 constexpr size_t kDefaultFolderLength = sizeof("C:\\Program Files (x86)\\Kelvane\\") - 1 + 1;
-// The temporary file each file is first written to, beside it: "~kvXXXX.tmp".
-constexpr size_t kTempNameLength = 11;
 constexpr uint16_t kZip64ExtraId = 0x0001;
 
 uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -61,27 +60,19 @@ bool HasZip64Extra(const uint8_t* extra, size_t length) {
   return false;
 }
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
 }  // namespace
 
 std::string StoredNameProblem(const std::string& name) {
   if (name.empty()) return "empty name";
-  const size_t folderPart = name.find_last_of("/\\") + 1;  // 0 without a separator
-  if (kDefaultFolderLength + std::max(name.size(), folderPart + kTempNameLength) > kMaxPath) return "name too long";
+  // Each file is first written under a temporary name beside it.
+  const size_t folderPart = FolderPartLength(name.c_str());
+  if (kDefaultFolderLength + std::max(name.size(), folderPart + kZipTempNameLength) > kMaxPath) return "name too long";
   if (name.size() >= 2 && name[1] == ':') return "drive in name";
   if (IsSeparator(name[0])) return "leading separator";
   // Components are split at separators that start a character in code page
   // 936, as the installer splits them.
   const char* text = name.c_str();
-  const char* component = text;
-  for (const char* p = text;; p = MbcsNext(p)) {
-    if (*p == '\0' || IsSeparator(*p)) {
-      if (p - component == 2 && component[0] == '.' && component[1] == '.') return "\"..\" component";
-      if (*p == '\0') break;
-      component = p + 1;
-    }
-  }
+  if (HasParentComponent(text)) return "\"..\" component";
   const char* reason = UnsafePathReason(text);
   if (reason == nullptr) reason = TrailingDotOrSpaceReason(text);
   return reason != nullptr ? reason : std::string();

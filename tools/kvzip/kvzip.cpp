@@ -8,24 +8,35 @@
 //   kvzip extract A DIR  what the installer's unpacking would write to DIR
 //   kvzip check A        why kvsetup could not install A (nothing when it can);
 //                        warnings on stderr
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-
+//
+// The same source builds for the host as well (everything but extract, which
+// writes files the Windows way): the Windows build runs that one to check the
+// payload, so it needs no Windows program.
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
 #include "archive/payload.h"
+#endif
 #include "archive/zip_reader.h"
 #include "archive_check.h"
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// Win32 FILE_ATTRIBUTE_* bits of an entry.
+constexpr uint32_t kAttributeReadOnly = 0x01;
+constexpr uint32_t kAttributeHidden = 0x02;
+constexpr uint32_t kAttributeSystem = 0x04;
+constexpr uint32_t kAttributeDirectory = 0x10;
 
 const char* const kRequiredFiles[] = {"config.ini", "version.data", "kvClient.exe", "kvUpdate.exe",
                                       "kv_Uninstall.exe"};
@@ -134,6 +145,7 @@ int Test(const char* path) {
   return VerifyAll(archive, true) == 0 ? kExitOk : kExitFailed;
 }
 
+#ifdef _WIN32
 void PrintFailure(int32_t index, const char* name, uint32_t result, void*) {
   std::printf("%d\t%s\t%s\n", index, ZipResultName(result), name);
 }
@@ -143,6 +155,18 @@ int Extract(const char* path, const char* folder) {
   if (!archive.Open(path)) return kExitFailed;
   const PayloadResult result = UnpackArchive(archive.handle(), folder, PrintFailure, nullptr);
   return result.Complete() ? kExitOk : kExitFailed;
+}
+#endif
+
+// Names compared as the file system does for ASCII: case ignored.
+bool SameAsciiName(const std::string& name, const char* ascii) {
+  if (name.size() != std::strlen(ascii)) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char a = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
+    const char b = ascii[i] >= 'A' && ascii[i] <= 'Z' ? static_cast<char>(ascii[i] - 'A' + 'a') : ascii[i];
+    if (a != b) return false;
+  }
+  return true;
 }
 
 void PrintProblem(const ArchiveProblem& problem) {
@@ -181,7 +205,7 @@ int Check(const char* path) {
     const char* last = info.name;  // start of the last character, in code page 936
     for (const char* p = info.name; *p != '\0'; p = MbcsNext(p)) last = p;
     const bool folderName = *last == '/' || *last == '\\';
-    if (folderName && !(info.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (folderName && !(info.attributes & kAttributeDirectory)) {
       PrintProblem({index, "folder name on a file entry", info.name});
       ++problems;
     }
@@ -192,8 +216,8 @@ int Check(const char* path) {
   for (int32_t index = 0; index < archive.count(); ++index) {
     ZipEntryInfo info;
     std::memset(&info, 0, sizeof info);
-    if (ZipGetEntry(archive.handle(), index, &info) != ZRES_OK || (info.attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    const DWORD kept = info.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    if (ZipGetEntry(archive.handle(), index, &info) != ZRES_OK || (info.attributes & kAttributeDirectory)) continue;
+    const uint32_t kept = info.attributes & (kAttributeReadOnly | kAttributeHidden | kAttributeSystem);
     if (kept != 0) {
       std::fprintf(stderr, "kvzip: warning: entry %d has attributes 0x%02lX (read-only, hidden or system): %s\n",
                    index, static_cast<unsigned long>(kept), info.name);
@@ -203,7 +227,7 @@ int Check(const char* path) {
   for (const char* required : kRequiredFiles) {
     bool found = false;
     for (const StoredEntry& entry : records.entries) {
-      if (_stricmp(entry.name.c_str(), required) == 0 && entry.name.size() == std::strlen(required)) found = true;
+      if (SameAsciiName(entry.name, required)) found = true;
     }
     if (!found) {
       PrintProblem({-1, "missing file", required});
@@ -216,13 +240,17 @@ int Check(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
   // Lines end in "\n" alone, whatever the C runtime's text mode would do.
   (void)_setmode(_fileno(stdout), _O_BINARY);
+#endif
   if (argc < 3) return Usage();
   const char* command = argv[1];
   if (std::strcmp(command, "list") == 0 && argc == 3) return List(argv[2]);
   if (std::strcmp(command, "test") == 0 && argc == 3) return Test(argv[2]);
+#ifdef _WIN32
   if (std::strcmp(command, "extract") == 0 && argc == 4) return Extract(argv[2], argv[3]);
+#endif
   if (std::strcmp(command, "check") == 0 && argc == 3) return Check(argv[2]);
   return Usage();
 }

@@ -1,4 +1,4 @@
-"""Reads what the release tools need from a 32-bit PE file: the headers'
+"""Reads what the release tools need from a PE file (PE32 or PE32+): the headers'
 time stamp, checksum, symbol table and certificate table, the sections, and
 the resource tree with each resource's size and bytes."""
 import struct
@@ -21,12 +21,17 @@ class Pe:
         (self.machine, count, self.timestamp, self.symbol_table, self.symbol_count,
          optional_size, self.characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
         opt = pe + 24
-        if struct.unpack_from("<H", data, opt)[0] != 0x10B:
-            raise PeError("not a 32-bit (PE32) image")
+        magic = struct.unpack_from("<H", data, opt)[0]
+        if magic not in (0x10B, 0x20B):
+            raise PeError("not a PE32 or PE32+ image")
+        self.bits = 32 if magic == 0x10B else 64
+        # PE32+ has 64-bit image base and stack and heap sizes: 16 bytes more
+        # before the data directories.
+        directory_at = opt + (96 if self.bits == 32 else 112)
         self.checksum_offset = opt + 64
         self.checksum = struct.unpack_from("<I", data, self.checksum_offset)[0]
-        directories = struct.unpack_from("<I", data, opt + 92)[0]
-        self.directories = [struct.unpack_from("<II", data, opt + 96 + 8 * i) for i in range(directories)]
+        directories = struct.unpack_from("<I", data, directory_at - 4)[0]
+        self.directories = [struct.unpack_from("<II", data, directory_at + 8 * i) for i in range(directories)]
         self.sections = []
         for i in range(count):
             raw = struct.unpack_from("<8sIIII", data, opt + optional_size + 40 * i)

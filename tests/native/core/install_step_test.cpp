@@ -23,6 +23,7 @@ class RecordingActions : public InstallActions {
   PayloadResult payload{true, 5, 0};
   std::string userNumberText;
   std::string downloadSource = "kvpc012";
+  std::vector<std::string> missing;  // names of files not there after unpacking
 
   uint32_t FindProcessByExeName(const char* exeName) override {
     calls.push_back(std::string("find ") + exeName);
@@ -37,6 +38,12 @@ class RecordingActions : public InstallActions {
   PayloadResult UnpackPayload(const std::string& dir) override {
     calls.push_back("unpack " + dir);
     return payload;
+  }
+  bool InstalledFileExists(const std::string& path) override {
+    for (const auto& name : missing) {
+      if (path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0) return false;
+    }
+    return true;
   }
   void WriteUninstallValue(const char* name, const char* data) override {
     calls.push_back(std::string("value ") + name + "=" + data);
@@ -147,11 +154,41 @@ TEST_F(InstallStepTest, PayloadFailureIsTheOutcomeButTheRestStillRuns) {
   }
 }
 
+TEST_F(InstallStepTest, NothingRegisteredNamesAMissingFile) {
+  const struct {
+    std::vector<std::string> missing;
+    std::vector<std::string> written;  // values and shortcuts, in order
+  } cases[] = {
+      {{}, {"DisplayName", "Publisher", "UninstallString", "DisplayIcon", "2 Kelvane.lnk", "2 卸载.lnk",
+            "16 Kelvane.lnk"}},
+      {{"kv_Uninstall.exe"}, {"2 Kelvane.lnk", "16 Kelvane.lnk"}},
+      {{"kvUpdate.exe"}, {"DisplayName", "Publisher", "UninstallString", "DisplayIcon", "2 卸载.lnk"}},
+      {{"kv_Uninstall.exe", "kvUpdate.exe"}, {}},  // e.g. the payload did not open
+  };
+  for (const auto& c : cases) {
+    RecordingActions a;
+    a.missing = c.missing;
+    a.payload = {false, 0, 0};
+    InstallState s = state;
+    EXPECT_TRUE(RunInstallStep(s, a));
+    std::vector<std::string> written;
+    for (const auto& call : a.calls) {
+      if (call.rfind("value ", 0) == 0) written.push_back(call.substr(6, call.find('=') - 6));
+      if (call.rfind("save ", 0) == 0) written.push_back(call.substr(5, call.rfind(' ', call.rfind(' ') - 1) - 5));
+    }
+    EXPECT_EQ(written, c.written) << c.missing.size();
+    EXPECT_THAT(a.calls, ::testing::Contains("log D:\\Apps\\Kelvane"));  // the reports still go
+    EXPECT_EQ(a.calls.back(), "setup 0 kvpc012");
+    EXPECT_EQ(InstallExitStatus(s.m_outcome), 2);
+  }
+}
+
 TEST(InstallExitStatus, EachOutcomeHasItsStatus) {
   EXPECT_EQ(InstallExitStatus(InstallOutcome::NotRun), 0);
   EXPECT_EQ(InstallExitStatus(InstallOutcome::Installed), 0);
   EXPECT_EQ(InstallExitStatus(InstallOutcome::Refused), 1);
   EXPECT_EQ(InstallExitStatus(InstallOutcome::PayloadFailed), 2);
+  EXPECT_EQ(InstallExitStatus(InstallOutcome::AlreadyRunning), 3);
 }
 
 // A bar that wraps past its maximum like the progress control: the overflow

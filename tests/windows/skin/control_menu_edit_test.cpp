@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "control_stage.h"
-#include "framework/handles.h"
+#include "base/handles.h"
 #include "res/resource.h"
 #include "skin/menu_edit.h"
 
@@ -39,8 +39,7 @@ class MenuEditTest : public ::testing::Test {
     ::SetFocus(TheStage().page.GetDlgItem(IDC_CHECK_DESKTOP));  // no caret in the box
     ASSERT_TRUE(edit.SubclassDlgItem(IDC_EDIT_DIR, TheStage().page));
     edit.SetWindowText("");
-    edit.m_pFont = &handle_;
-    handle_ = static_cast<HFONT>(font_.get());
+    edit.m_pFont = &font_;
     edit.m_crBack = kWhite;
     edit.m_crTextColor = RGB(0, 0, 0);
     edit.m_crPlaceholder = RGB(0, 0, 0);
@@ -63,8 +62,7 @@ class MenuEditTest : public ::testing::Test {
     return -1;
   }
 
-  UniqueGdiObject font_;
-  HFONT handle_ = nullptr;
+  UniqueFont font_;
   CMenuEdit edit;
 };
 

@@ -1,6 +1,7 @@
 #include "control_stage.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "res/resource.h"
 #include "skin/skin_messages.h"
@@ -122,7 +123,9 @@ std::unique_ptr<DibCanvas> Snapshot(HWND hwnd) {
 namespace {
 
 // Wine keeps the process's GDI objects in the table the PEB points to (at
-// 0x94 in a 32-bit PEB); a live entry has a non-zero type.
+// 0x94 in a 32-bit PEB, 0xF8 in a 64-bit one); a live entry has a non-zero
+// type. A 32-bit process in a 64-bit prefix (WoW64) finds it through its
+// 64-bit PEB, whose TEB lies WowTebOffset (TEB + 0xFDC) bytes from its own.
 #pragma pack(push, 1)
 struct GdiHandleEntry {
   std::uint64_t object;
@@ -135,10 +138,31 @@ struct GdiHandleEntry {
 #pragma pack(pop)
 static_assert(sizeof(GdiHandleEntry) == 24, "Wine's GDI_HANDLE_ENTRY");
 
+template <typename T>
+T At(const std::uint8_t* base, std::ptrdiff_t offset) {
+  T value;
+  std::memcpy(&value, base + offset, sizeof value);
+  return value;
+}
+
 int WineGdiObjectCount() {
-  const std::uint8_t* peb = nullptr;
-  asm("movl %%fs:0x30, %0" : "=r"(peb));  // the 32-bit TEB's PEB pointer
-  const auto* table = *reinterpret_cast<const GdiHandleEntry* const*>(peb + 0x94);
+  // The TEB's address (NtCurrentTeb() trips GCC 12's bounds warning on
+  // x86-64); the PEB pointer stands at 0x30 or 0x60 in it.
+  const std::uint8_t* teb = nullptr;
+#ifdef _WIN64
+  asm("movq %%gs:0x30, %0" : "=r"(teb));
+  const auto* table = At<const GdiHandleEntry*>(At<const std::uint8_t*>(teb, 0x60), 0xF8);
+#else
+  asm("movl %%fs:0x18, %0" : "=r"(teb));
+  const auto* table = At<const GdiHandleEntry*>(At<const std::uint8_t*>(teb, 0x30), 0x94);
+  const auto wowTebOffset = At<std::int32_t>(teb, 0xFDC);
+  if (table == nullptr && wowTebOffset != 0) {
+    const std::uint8_t* teb64 = teb + wowTebOffset;
+    const auto peb64 = static_cast<std::uintptr_t>(At<std::uint64_t>(teb64, 0x60));
+    table = reinterpret_cast<const GdiHandleEntry*>(
+        static_cast<std::uintptr_t>(At<std::uint64_t>(reinterpret_cast<const std::uint8_t*>(peb64), 0xF8)));
+  }
+#endif
   if (table == nullptr) return -1;
   int n = 0;
   for (int i = 0; i < 0x10000; ++i) n += table[i].type != 0;

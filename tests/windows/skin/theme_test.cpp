@@ -10,9 +10,9 @@ CTheme theTheme;
 namespace {
 
 TEST(Theme, FontsFollowTheChoiceWithTheFixedValues) {
-  const HFONT fonts[8] = {theTheme.m_fontText,  theTheme.m_fontButton, theTheme.m_fontUnderline,
-                          theTheme.m_fontTitle, theTheme.m_fontLarge,  theTheme.m_fontMedium,
-                          theTheme.m_fontHeavy, theTheme.m_fontBold};
+  const HFONT fonts[8] = {theTheme.m_fontText.get(),  theTheme.m_fontButton.get(), theTheme.m_fontUnderline.get(),
+                          theTheme.m_fontTitle.get(), theTheme.m_fontLarge.get(),  theTheme.m_fontMedium.get(),
+                          theTheme.m_fontHeavy.get(), theTheme.m_fontBold.get()};
   EXPECT_EQ(theTheme.m_choice.face, ChooseThemeFonts(theTheme.m_arrFontNames).face);
   EXPECT_FALSE(theTheme.m_arrFontNames.empty());
   for (int n = 0; n < 8; ++n) {

@@ -16,9 +16,9 @@ int main() {
   int preferred = 0;
   for (const std::string& name : theTheme.m_arrFontNames) preferred |= NamesPreferredFace(name) ? 1 : 0;
   std::printf("count %u preferred %d\n", static_cast<unsigned>(theTheme.m_arrFontNames.size()), preferred);
-  const HFONT fonts[8] = {theTheme.m_fontText,  theTheme.m_fontButton, theTheme.m_fontUnderline,
-                          theTheme.m_fontTitle, theTheme.m_fontLarge,  theTheme.m_fontMedium,
-                          theTheme.m_fontHeavy, theTheme.m_fontBold};
+  const HFONT fonts[8] = {theTheme.m_fontText.get(),  theTheme.m_fontButton.get(), theTheme.m_fontUnderline.get(),
+                          theTheme.m_fontTitle.get(), theTheme.m_fontLarge.get(),  theTheme.m_fontMedium.get(),
+                          theTheme.m_fontHeavy.get(), theTheme.m_fontBold.get()};
   for (int n = 0; n < 8; ++n) {
     LOGFONTA lf = {};
     if (fonts[n] == nullptr || ::GetObjectA(fonts[n], sizeof lf, &lf) != sizeof lf) {
@@ -28,7 +28,7 @@ int main() {
     std::printf("font %d %ld %ld %d %s\n", n, lf.lfHeight, lf.lfWeight, lf.lfUnderline, lf.lfFaceName);
   }
   HDC screen = ::GetDC(nullptr);
-  HGDIOBJ old = ::SelectObject(screen, theTheme.m_fontButton);
+  HGDIOBJ old = ::SelectObject(screen, theTheme.m_fontButton.get());
   char realized[LF_FACESIZE] = "";
   (void)::GetTextFaceA(screen, sizeof realized, realized);
   ::SelectObject(screen, old);

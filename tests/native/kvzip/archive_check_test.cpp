@@ -1,6 +1,6 @@
 // kvzip check against end records that disagree with the central directory
 // that stands: the reader would visit only what the end record counts.
-#include "archive_check.h"
+#include "tools/kvzip/archive_check.h"
 
 #include <gtest/gtest.h>
 

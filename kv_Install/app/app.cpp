@@ -1,4 +1,4 @@
-#include "core/app.h"
+#include "app/app.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -26,9 +26,25 @@ struct ComForProcess {
   }
 } comForProcess;
 
+// One install at a time: two installers would unpack into one folder at once.
+constexpr char kInstallersMutex[] = "Global\\Kelvane.kvsetup";
+
+BOOL CALLBACK FindInstallerWindow(HWND window, LPARAM found) {
+  if (!::IsWindowVisible(window) || ::GetPropA(window, kInstallerWindowProperty) == nullptr) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 }  // namespace
 
 Ckv_InstallApp theApp;
+
+bool Ckv_InstallApp::AnotherInstallerRuns() {
+  m_instanceMutex.reset(::CreateMutexA(nullptr, FALSE, kInstallersMutex));
+  const DWORD error = ::GetLastError();
+  // Access denied: it exists, made by an installer of another user.
+  return m_instanceMutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+}
 
 BOOL Ckv_InstallApp::InitInstance() {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
@@ -38,15 +54,32 @@ BOOL Ckv_InstallApp::InitInstance() {
   m_bRunAfterInstall = 0;
   m_bAdmin = IsUnattendedCommandLine(::GetCommandLineA()) ? 1 : 0;
 
+  if (AnotherInstallerRuns()) {
+    // Unattended: a status of its own, at once. Interactive: the running
+    // installer's window comes to the front instead, and this one ends as
+    // if cancelled.
+    if (m_bAdmin) {
+      m_outcome = InstallOutcome::AlreadyRunning;
+      return FALSE;
+    }
+    HWND running = nullptr;
+    ::EnumWindows(FindInstallerWindow, reinterpret_cast<LPARAM>(&running));
+    if (running != nullptr) {
+      if (::IsIconic(running)) ::ShowWindow(running, SW_RESTORE);
+      ::SetForegroundWindow(running);
+    }
+    return FALSE;
+  }
+
   if (m_bAdmin) {
     // Hidden and modeless: the window installs by itself and destroys itself
     // when done. It lives until the process ends.
-    Ckv_InstallDlg* dlg = new Ckv_InstallDlg();
+    Ckv_InstallDlg* dlg = new Ckv_InstallDlg(*this, AppName());
     m_pMainWnd = dlg;
     return dlg->Create(nullptr) ? TRUE : FALSE;
   }
 
-  Ckv_InstallDlg dlg;
+  Ckv_InstallDlg dlg(*this, AppName());
   m_pMainWnd = &dlg;
   (void)dlg.DoModal();
   m_pMainWnd = nullptr;

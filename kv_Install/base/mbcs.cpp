@@ -1,4 +1,4 @@
-#include "core/mbcs.h"
+#include "base/mbcs.h"
 
 #include <cstring>
 

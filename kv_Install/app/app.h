@@ -1,15 +1,17 @@
-// The application object: one per process, holding the install state for
-// the whole run, and the start-up that picks the interactive or the
-// unattended run.
+// The application on top of everything else: one object per process, holding
+// the install state for the whole run, and the start-up that picks the
+// interactive or the unattended run. This folder is the only code that knows
+// both the core and the windows.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "base/handles.h"
 #include "core/install_state.h"
 
-class Ckv_InstallDlg;
+class CWnd;
 
 class Ckv_InstallApp : public InstallState {
  public:
@@ -23,7 +25,14 @@ class Ckv_InstallApp : public InstallState {
   // The name message boxes show: the executable's file name without extension.
   std::string AppName() const;
 
-  Ckv_InstallDlg* m_pMainWnd = nullptr;
+  CWnd* m_pMainWnd = nullptr;
+
+ private:
+  // True when another installer runs, on this machine in any session; this
+  // one then holds the installers' mutex until the process ends.
+  bool AnotherInstallerRuns();
+
+  UniqueHandle m_instanceMutex;
 };
 
 extern Ckv_InstallApp theApp;

@@ -1,0 +1,3 @@
+#include "framework/module.h"
+
+HINSTANCE ResourceModule() { return ::GetModuleHandleA(nullptr); }
