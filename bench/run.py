@@ -1,21 +1,28 @@
 #!/usr/bin/env python3
-"""Runs the ZIP reader benchmark and prints what it shows.
+"""Runs the benchmarks and prints what they show.
 
-    python3 bench/run.py BUILD_DIR [--repetitions N]
+    python3 bench/run.py BUILD_DIR [--repetitions N] [WHAT ...]
 
-BUILD_DIR is the bench preset's build tree. Reader and zlib floor runs are
-interleaved, many short repetitions each, and the fastest repetition's CPU
-time counts: on a busy machine waiting for a core then costs neither side. Prints the reader's and the floor's time on the reference
-payload, their ratio (target <= 1.05; on the 2x payload for information), the reader's peak heap (target
-< 128 KiB, the same for a payload twice the size) and its largest single
-allocation, which shows the archive is never copied. Exits 1 when a target
-is missed.
+BUILD_DIR is the bench preset's build tree. WHAT is "reader" (the ZIP reader
+benchmark), "responsiveness" (the window's answers during an install under
+Wine, bench/responsiveness.py, up to a minute or two per case) or one of its
+cases; by default everything.
+
+The ZIP reader benchmark interleaves reader and zlib floor runs, many short
+repetitions each, and the fastest repetition's CPU time counts: on a busy
+machine waiting for a core then costs neither side. It prints the reader's
+and the floor's time on the reference payload, their ratio (target <= 1.05;
+on the 2x payload for information), the reader's peak heap (target < 128 KiB,
+the same for a payload twice the size) and its largest single allocation,
+which shows the archive is never copied. Exits 1 when a target is missed.
 """
 import argparse
 import json
 import os
 import subprocess
 import sys
+
+import responsiveness
 
 RATIO_TARGET = 1.05
 HEAP_TARGET = 128 * 1024
@@ -25,7 +32,18 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
     parser.add_argument("--repetitions", type=int, default=20)
-    args = parser.parse_args()
+    parser.add_argument("what", nargs="*", choices=("reader", "responsiveness") + responsiveness.CASES)
+    args = parser.parse_intermixed_args()
+    what = args.what or ["reader", "responsiveness"]
+    failed = "reader" in what and reader(args)
+    cases = [c for c in responsiveness.CASES if c in what or "responsiveness" in what]
+    if cases and not responsiveness.main(args.build, cases):
+        failed = True
+    return 1 if failed else 0
+
+
+def reader(args):
+    """Runs the reader benchmark; True when a target is missed."""
     bench_dir = os.path.join(args.build, "bench")
     program = os.path.join(bench_dir, "zip_bench")
     archives = [os.path.join(bench_dir, f"reference-{n}x.zip") for n in (1, 2)]
@@ -65,7 +83,7 @@ def main():
         print(f"  largest allocation  {largest:8,} B   archive never copied: "
               f"{'yes' if largest < archive else 'NO'} ({int(c['allocations'])} allocations, {leaked} B left after close)")
         failed |= (timed and ratio > RATIO_TARGET) or peak >= HEAP_TARGET or largest >= archive or leaked != 0
-    return 1 if failed else 0
+    return failed
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
 #include "base/path_names.h"
 #include "res/resource.h"
@@ -16,6 +17,29 @@ namespace {
 // no ".." component. The reader already strips these; an archive made to slip
 // past its cleaning must still not write outside the install folder.
 bool StaysInsideFolder(const char* name) { return !IsAbsolutePath(name) && !HasParentComponent(name); }
+
+// An install that was ended while it unpacked leaves a temporary file beside
+// the target it was writing. They go before this unpacking writes, and only
+// from the folders below folder that the archive writes files into. Entries
+// of one folder mostly stand together; a folder met again is searched again,
+// which removes nothing more.
+void RemoveLeftTempFiles(ZipHandle* handle, int32_t count, const char* folder) {
+  char path[MAX_PATH];
+  char searched[MAX_PATH] = "";  // the folder searched last
+  ZipEntryInfo info;
+  for (int32_t index = 0; index < count; ++index) {
+    std::memset(&info, 0, sizeof info);
+    if (ZipGetEntry(handle, index, &info) != ZRES_OK || (info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        !StaysInsideFolder(info.name) || UnsafePathReason(info.name) != nullptr) {
+      continue;
+    }
+    const int n = std::snprintf(path, sizeof path, "%s\\%.*s", folder, static_cast<int>(FolderPartLength(info.name)),
+                                info.name);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof path || std::strcmp(path, searched) == 0) continue;
+    (void)ZipRemoveTempFiles(path);
+    std::memcpy(searched, path, static_cast<size_t>(n) + 1);
+  }
+}
 
 uint32_t UnpackEntry(ZipHandle* handle, int32_t index, const char* folder, ZipEntryInfo* info) {
   uint32_t result = ZipGetEntry(handle, index, info);
@@ -36,6 +60,7 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailure
   if (handle == nullptr || ZipGetEntry(handle, -1, &info) != ZRES_OK) return result;
   result.opened = true;
   result.entryCount = info.index;
+  RemoveLeftTempFiles(handle, result.entryCount, folder);
   for (int32_t index = 0; index < result.entryCount; ++index) {
     std::memset(&info, 0, sizeof info);
     const uint32_t code = UnpackEntry(handle, index, folder, &info);

@@ -17,8 +17,10 @@ PayloadResult UnpackPayload(const char* installDir);
 using UnpackFailureFn = void (*)(int32_t index, const char* name, uint32_t result, void* context);
 
 // The installer's unpacking loop over an open archive: each entry goes to
-// folder + "\" + its cleaned name. Shared with kvzip's extract command so
-// that the tool writes exactly what the installer would.
+// folder + "\" + its cleaned name. First it removes the temporary files an
+// unpacking that was cut short left in the folders it writes files into.
+// Shared with kvzip's extract command so that the tool writes exactly what
+// the installer would.
 PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailureFn onFailure = nullptr,
                             void* context = nullptr);
 

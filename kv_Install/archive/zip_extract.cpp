@@ -56,11 +56,15 @@ void CreateFolderChain(const char* base, const char* folder) {
   if (JoinPath(candidate, base != nullptr ? base : "", folder)) CreateFolderIfMissing(candidate);
 }
 
+// ZRES_OK only when the folder stands at the end: a file of the same name in
+// its place, or a parent that could not be made, fails the entry.
 uint32_t ExtractFolder(const char* base, const char* target) {
   char candidate[kPathSize];
   const bool absolute = IsAbsolutePath(target);
   if (!JoinPath(candidate, absolute ? "" : base, target)) return ZRES_CANNOT_OPEN;
   CreateFolderChain(absolute ? nullptr : base, target);
+  const DWORD attributes = ::GetFileAttributesA(candidate);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ZRES_CANNOT_OPEN;
   return ZRES_OK;
 }
 
@@ -109,6 +113,18 @@ UniqueHandle CreateTempFile(const char* folderPath, char* temp) {
   }
   temp[0] = '\0';
   return UniqueHandle();
+}
+
+// Whether name is one CreateTempFile makes.
+bool IsTempFileName(const char* name) {
+  if (std::strlen(name) != kZipTempNameLength || std::strncmp(name, "~kv", 3) != 0 ||
+      std::strcmp(name + 7, ".tmp") != 0) {
+    return false;
+  }
+  for (int i = 3; i < 7; ++i) {
+    if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'A' && name[i] <= 'F'))) return false;
+  }
+  return true;
 }
 
 // Writes the entry's data, verified, into the new temporary file.
@@ -172,6 +188,29 @@ uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info,
 }
 
 }  // namespace
+
+int ZipRemoveTempFiles(const char* folder) {
+  // Empty is the current folder; a folder that ends in a separator takes none.
+  const char* last = FindLastSeparator(folder);
+  const char* separator = folder[0] == '\0' || (last != nullptr && last[1] == '\0') ? "" : "\\";
+  char pattern[kPathSize];
+  if (!JoinPath(pattern, folder, separator, "~kv????.tmp")) return 0;
+  WIN32_FIND_DATAA found;
+  const UniqueFindHandle search(::FindFirstFileA(pattern, &found));
+  if (!search) return 0;
+  int removed = 0;
+  do {
+    // The search matches other cases and short 8.3 names as well: each hit
+    // is judged by its own name.
+    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0 ||
+        !IsTempFileName(found.cFileName)) {
+      continue;
+    }
+    char path[kPathSize];
+    if (JoinPath(path, folder, separator, found.cFileName) && ::DeleteFileA(path)) ++removed;
+  } while (::FindNextFileA(search.get(), &found));
+  return removed;
+}
 
 // Writes entry index to target: a folder entry creates its folder chain, a
 // file entry replaces any file there and takes the entry's attributes and

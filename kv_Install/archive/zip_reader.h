@@ -58,6 +58,11 @@ uint32_t ZipGetEntry(ZipHandle* handle, int32_t index, ZipEntryInfo* info);
 uint32_t ZipExtractEntry(ZipHandle* handle, int32_t index, const char* target);
 constexpr size_t kZipTempNameLength = 11;  // "~kvXXXX.tmp"
 
+// Removes from folder the temporary files an extraction that was cut short
+// left there: files named exactly "~kvXXXX.tmp" (four upper-case hexadecimal
+// digits), nothing else. Windows only. The count removed.
+int ZipRemoveTempFiles(const char* folder);
+
 // Keys the traditional PKWARE decryption of encrypted entries for streams
 // opened from now on; null clears it. The installer never sets one.
 void ZipSetPassword(ZipHandle* handle, const char* password);

@@ -1,5 +1,6 @@
 #include "core/folder_rules.h"
 
+#include "archive/zip_name_rules.h"
 #include "base/path_names.h"
 
 const char kProductName[] = "Kelvane";
@@ -74,6 +75,8 @@ bool IsSharePath(const std::string& s) {
 FolderProblem CheckInstallFolder(const std::string& folder, size_t longestEntryName) {
   if (folder.find_first_not_of(" \t\r\n\v\f\\/") == std::string::npos) return FolderProblem::Empty;
   if (!IsDrivePath(folder) && !IsSharePath(folder)) return FolderProblem::NotFullPath;
+  // The archive's own name rules: every entry below such a folder would fail.
+  if (UnsafePathReason(folder.c_str()) != nullptr) return FolderProblem::BadName;
   if (folder.size() + 1 + longestEntryName >= kPathLimit) return FolderProblem::TooLong;
   return FolderProblem::None;
 }
@@ -86,6 +89,8 @@ const char* FolderProblemText(FolderProblem problem) {
       return "请选择安装位置";
     case FolderProblem::NotFullPath:
       return "安装位置必须是完整路径，例如 C:\\Program Files\\Kelvane";
+    case FolderProblem::BadName:
+      return "安装位置含有系统保留的名称或冒号，请选择其他路径";
     case FolderProblem::TooLong:
       return "安装位置太长，请选择较短的路径";
   }

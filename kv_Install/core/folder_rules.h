@@ -27,6 +27,7 @@ enum class FolderProblem {
   None,
   Empty,        // nothing but white space and separators
   NotFullPath,  // not "X:..." nor "\\server\share...": it would resolve against the current folder
+  BadName,      // a component Windows reads as a device ("con", "nul.txt"), or a ':' past the drive
   TooLong,      // the payload's longest entry would not fit below it in a path buffer
 };
 

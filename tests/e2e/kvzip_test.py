@@ -3,6 +3,7 @@ zipfile) and on damaged or unsafe ones: the exact lines and exit statuses
 that scripts and the build rely on."""
 import os
 import random
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -129,6 +130,15 @@ class KvzipTest(unittest.TestCase):
         self.assertIn(b"cannot", err)
         self.assertEqual(self.kvzip("check", truncated)[:2],
                          (1, [b"archive\tno end record\t", b"archive\tcannot be opened\t"]))
+
+    def test_end_record_that_undercounts_its_directory(self):
+        path = self.python_zip("undercount.zip", [(n, b"x", zipfile.ZIP_DEFLATED) for n in REQUIRED + ["extra.txt"]])
+        with open(self.session.unix(path), "rb") as f:
+            data = bytearray(f.read())
+        end = data.rfind(b"PK\x05\x06")
+        data[end + 8:end + 12] = struct.pack("<HH", 5, 5)
+        self.assertEqual(self.kvzip("check", self.archive("undercount.zip", bytes(data)))[:2],
+                         (1, [b"archive\tentry count disagrees with the directory\tend record 5, directory 6"]))
 
     def test_unsafe_names_and_missing_files(self):
         base = [(n, b"x", zipfile.ZIP_DEFLATED) for n in REQUIRED]

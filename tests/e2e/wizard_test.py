@@ -179,7 +179,7 @@ class Wizard(unittest.TestCase):
         with WineSession() as s:
             p, wid = self.start(s, name="Kelvane-2.1-setup.exe")
             before = sorted(os.listdir(s.drive_c))
-            for folder in ("", "Kelvane", "C:\\" + "a" * 247):
+            for folder in ("", "Kelvane", "C:\\" + "a" * 247, "D:\\con\\Kelvane", "C:\\a:b"):
                 s.set_install_folder(wid, folder)
                 s.click(wid, *INSTALL_BUTTON)
                 box = self.notice(s)

@@ -29,6 +29,7 @@ SHIPPED = os.environ.get("KV_SHIPPED_BUILD", os.path.join(ROOT, "build", "window
 TEMPLATE = os.environ.get("KV_TEMPLATE_PREFIX", os.path.join(BUILD, "wine", "template"))
 KVSETUP = os.path.join(BUILD, "kvsetup.exe")
 WINTEXT = os.path.join(BUILD, "wintext.exe")
+HANGPROBE = os.path.join(BUILD, "hangprobe.exe")  # the longest wait for the main window's answer
 KVSETUP_BADPAYLOAD = os.path.join(BUILD, "kvsetup_badpayload.exe")  # readme.txt with a wrong CRC-32
 KVZIP = os.path.join(BUILD, "kvzip.exe")
 

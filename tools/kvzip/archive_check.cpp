@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <string>
 
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
@@ -32,6 +33,11 @@ std::string Format(const char* format, unsigned value) {
   char text[32];
   std::snprintf(text, sizeof text, format, value);
   return text;
+}
+
+// "end record N, directory M": what the end record says and what stands.
+std::string Disagreement(size_t recorded, size_t found) {
+  return "end record " + std::to_string(recorded) + ", directory " + std::to_string(found);
 }
 
 // Position of the last end-record signature whose record fits, or size.
@@ -155,6 +161,13 @@ ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size) {
   const size_t prefix = end - (static_cast<size_t>(directoryOffset) + directorySize);
   size_t pos = prefix + directoryOffset;
   const size_t directoryEnd = pos + directorySize;
+  // A directory size short of the headers passes for bytes in front of the
+  // archive; the headers then stand where no such bytes are assumed.
+  if (!zip64 && prefix > 0 && Read32(data + pos) != kCentralSignature && directoryOffset + 4 <= end &&
+      Read32(data + directoryOffset) == kCentralSignature) {
+    problem(-1, "directory size disagrees with its headers", Disagreement(directorySize, end - directoryOffset));
+    return records;
+  }
 
   for (unsigned index = 0; index < entries; ++index) {
     const int i = static_cast<int>(index);
@@ -195,6 +208,21 @@ ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size) {
 
     records.entries.push_back(std::move(entry));
     pos += kCentralSize + nameLength + extraLength + commentLength;
+  }
+  // The end record's count and size must describe the whole directory: a
+  // writer that counted more than 65,535 entries into 16 bits leaves headers
+  // the reader never visits, and the archive would install in part.
+  if (pos != directoryEnd) {
+    unsigned headers = entries;
+    for (size_t at = pos; at + kCentralSize <= directoryEnd && Read32(data + at) == kCentralSignature; ++headers) {
+      at += kCentralSize + Read16(data + at + 28) + Read16(data + at + 30) + Read16(data + at + 32);
+    }
+    if (headers != entries) {
+      problem(-1, "entry count disagrees with the directory", Disagreement(entries, headers));
+    } else {
+      const size_t walked = pos - prefix - directoryOffset;
+      problem(-1, "directory size disagrees with its headers", Disagreement(directorySize, walked));
+    }
   }
   for (ArchiveProblem& clash : NameClashes(records.entries)) records.problems.push_back(std::move(clash));
   records.found = true;

@@ -114,6 +114,15 @@ TEST(FolderRules, InstallFolderIsCheckedBeforeAnythingIsWritten) {
       {"\\\\server\\", 12, FolderProblem::NotFullPath},
       {"\\\\.\\C:\\x", 12, FolderProblem::NotFullPath},
       {"\\\\?\\C:\\x", 12, FolderProblem::NotFullPath},
+      // Device names and ':' past the drive: every entry below would fail.
+      {"D:\\con\\Kelvane", 12, FolderProblem::BadName},
+      {"C:\\x\\nul.txt\\y", 12, FolderProblem::BadName},
+      {"C:\\Apps\\LPT1", 12, FolderProblem::BadName},
+      {"\\\\server\\share\\aux", 12, FolderProblem::BadName},
+      {"C:\\a:b", 12, FolderProblem::BadName},
+      {"C:\\a\\b:", 12, FolderProblem::BadName},
+      {"C:\\Program Files (x86)\\Kelvane", 12, FolderProblem::None},
+      {"C:\\console\\com10\\nul1", 12, FolderProblem::None},
       {"C:", 12, FolderProblem::None},  // what "C:\\" is stored as
       {"C:\\Apps\\Kelvane", 12, FolderProblem::None},
       {"d:/Apps", 12, FolderProblem::None},

@@ -408,6 +408,85 @@ TEST_F(ExtractTest, UnpackingGoesOnPastFailedEntriesAndStaysInside) {
   EXPECT_EQ(std::vector<std::string>{"inner"}, Children(root_));
 }
 
+void WriteText(const std::string& path, const std::string& text) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  std::fputs(text.c_str(), f);
+  std::fclose(f);
+}
+
+// A folder entry succeeds only when the folder stands afterwards, whether
+// the target is absolute or relative.
+TEST_F(ExtractTest, FolderEntryThatDidNotBecomeAFolderFails) {
+  const struct {
+    const char* inTheWay;  // a file made first, or ""
+    const char* target;
+    uint32_t result;
+  } cases[] = {
+      {"logs", "logs/", ZRES_CANNOT_OPEN},
+      {"logs", "logs\\", ZRES_CANNOT_OPEN},
+      {"a", "a/logs/", ZRES_CANNOT_OPEN},  // its parent cannot be made
+      {"other", "logs/", ZRES_OK},
+      {"", "new/deeper/", ZRES_OK},
+  };
+  Open({FolderEntry("logs/")});
+  int n = 0;
+  for (const auto& c : cases) {
+    for (const bool absolute : {true, false}) {
+      const std::string folder = "case" + std::to_string(n++);
+      ASSERT_TRUE(::CreateDirectoryA(Path(folder).c_str(), nullptr));
+      if (c.inTheWay[0] != '\0') WriteText(Path(folder + "\\" + c.inTheWay), "in the way");
+      const std::string target = folder + "\\" + c.target;
+      EXPECT_EQ(c.result, Extract(0, absolute ? Path(target) : target)) << target;
+      EXPECT_EQ(c.result == ZRES_OK, IsFolder(Path(target))) << target;
+      if (c.inTheWay[0] != '\0') {
+        EXPECT_EQ("in the way", ReadAll(Path(folder + "\\" + c.inTheWay))) << target;
+      }
+    }
+  }
+  // Unpacking counts it, and the file meant to go inside it, as failed.
+  Open({FolderEntry("logs/"), FileEntry("logs/a.txt", "a"), FileEntry("b.txt", "b")});
+  ASSERT_TRUE(::CreateDirectoryA(Path("inner").c_str(), nullptr));
+  WriteText(Path("inner\\logs"), "in the way");
+  const PayloadResult result = UnpackArchive(handle_, Path("inner").c_str());
+  EXPECT_EQ(2, result.failedCount);
+  EXPECT_FALSE(result.Complete());
+  EXPECT_EQ("b", ReadAll(Path("inner\\b.txt")));
+}
+
+// The temporary files an install that was ended mid-entry left beside its
+// targets go with the next unpacking; nothing else does.
+TEST_F(ExtractTest, UnpackingRemovesTheTemporaryFilesOfAnEndedInstall) {
+  Open({FileEntry("a.txt", "a"), FolderEntry("empty/"), FileEntry("sub/b.txt", "b"), FileEntry("sub/deep/c.txt", "c")});
+  for (const char* folder : {"inner", "inner\\sub", "inner\\sub\\deep", "inner\\empty", "inner\\other"}) {
+    ASSERT_TRUE(::CreateDirectoryA(Path(folder).c_str(), nullptr));
+  }
+  const struct {
+    const char* path;  // below the test folder
+    bool removed;
+  } cases[] = {
+      {"inner\\~kv1A2B.tmp", true},
+      {"inner\\sub\\~kvFFFF.tmp", true},
+      {"inner\\sub\\deep\\~kv0000.tmp", true},
+      {"~kv1234.tmp", false},                  // beside the install folder, not in it
+      {"inner\\other\\~kv1234.tmp", false},  // a folder the archive writes no file into
+      {"inner\\empty\\~kv1234.tmp", false},  // only made, never written into
+      {"inner\\~kvabcd.tmp", false},          // never made in lower case
+      {"inner\\~kv12345.tmp", false},
+      {"inner\\~kvGHIJ.tmp", false},
+      {"inner\\x~kv1234.tmp", false},
+      {"inner\\~kv1234.tmp.bak", false},
+      {"inner\\~kv12 with a long name.tmp", false},  // a short name may match the pattern
+  };
+  for (const auto& c : cases) WriteText(Path(c.path), "left");
+  ASSERT_TRUE(::CreateDirectoryA(Path("inner\\sub\\~kv9999.tmp").c_str(), nullptr));
+
+  EXPECT_TRUE(UnpackArchive(handle_, Path("inner").c_str()).Complete());
+  for (const auto& c : cases) EXPECT_EQ(!c.removed, Exists(Path(c.path))) << c.path;
+  EXPECT_TRUE(IsFolder(Path("inner\\sub\\~kv9999.tmp")));
+  EXPECT_EQ("c", ReadAll(Path("inner\\sub\\deep\\c.txt")));
+}
+
 TEST(UnpackPayloadTest, ModuleWithoutPayloadInstallsNothing) {
   char temp[MAX_PATH];
   ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));

@@ -4,26 +4,14 @@
 //   depth \t class \t control ID \t style (hex) \t x,y,w,h (top-level client coordinates) \t text
 // A top-level window has depth 0; its descendants follow it, depth first.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstring>
 #include <set>
 
-namespace {
+#include "processes_named.h"
 
-std::set<DWORD> ProcessesNamed(const char* name) {
-  std::set<DWORD> ids;
-  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return ids;
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL ok = ::Process32First(snapshot, &entry); ok; ok = ::Process32Next(snapshot, &entry)) {
-    if (::lstrcmpiA(entry.szExeFile, name) == 0) ids.insert(entry.th32ProcessID);
-  }
-  ::CloseHandle(snapshot);
-  return ids;
-}
+namespace {
 
 void Print(HWND window, HWND top, int depth) {
   char cls[128] = {};

@@ -1,0 +1,69 @@
+// kvzip check against end records that disagree with the central directory
+// that stands: the reader would visit only what the end record counts.
+#include "tools/kvzip/archive_check.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "zip_builder.h"
+
+namespace {
+
+std::vector<ArchiveProblem> ProblemsOf(const std::string& archive) {
+  return CheckArchiveRecords(reinterpret_cast<const uint8_t*>(archive.data()), archive.size()).problems;
+}
+
+TEST(ArchiveCheck, EndRecordMustDescribeTheWholeDirectory) {
+  using ziptest::Archive;
+  const std::vector<ziptest::Entry> three = {{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}};
+  const uint32_t directory = 3 * (46 + 5);
+  const struct {
+    const char* what;
+    std::function<void(Archive&)> change;
+    int index;  // of the one problem, or -2 for none
+    std::string problem, detail;
+  } cases[] = {
+      {"as written", [](Archive&) {}, -2, "", ""},
+      {"bytes in front", [](Archive& a) { a.prefix = "MZ stub"; }, -2, "", ""},
+      {"count 2 of 3", [](Archive& a) { a.entriesHere = a.entriesTotal = 2; }, -1,
+       "entry count disagrees with the directory", "end record 2, directory 3"},
+      {"count 0 of 3", [](Archive& a) { a.entriesHere = a.entriesTotal = 0; }, -1,
+       "entry count disagrees with the directory", "end record 0, directory 3"},
+      {"count 4 of 3", [](Archive& a) { a.entriesHere = a.entriesTotal = 4; }, 3, "bad central header", ""},
+      {"size short", [&](Archive& a) { a.centralSize = directory - 10; }, -1,
+       "directory size disagrees with its headers", "end record 143, directory 153"},
+      {"size long", [&](Archive& a) { a.centralSize = directory + 10; }, -1, "central directory outside the archive", ""},
+      {"size long over bytes in front", [&](Archive& a) { a.prefix = std::string(10, 'x'), a.centralSize = directory + 4; },
+       0, "bad central header", ""},
+  };
+  for (const auto& c : cases) {
+    Archive archive(three);
+    c.change(archive);
+    const std::vector<ArchiveProblem> problems = ProblemsOf(ziptest::Build(archive));
+    if (c.index == -2) {
+      EXPECT_TRUE(problems.empty()) << c.what << ": " << problems[0].problem;
+      continue;
+    }
+    ASSERT_EQ(1u, problems.size()) << c.what;
+    EXPECT_EQ(c.index, problems[0].index) << c.what;
+    EXPECT_EQ(c.problem, problems[0].problem) << c.what;
+    EXPECT_EQ(c.detail, problems[0].detail) << c.what;
+  }
+}
+
+// More than 65,535 entries without ZIP64: the 16-bit count wraps.
+TEST(ArchiveCheck, CountThatWrappedPast65535IsRefused) {
+  std::vector<ziptest::Entry> entries(65537);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    entries[i].name = "f" + std::to_string(i);
+    entries[i].method = 0;
+  }
+  const std::vector<ArchiveProblem> problems = ProblemsOf(ziptest::Build(ziptest::Archive(entries)));
+  ASSERT_EQ(1u, problems.size());
+  EXPECT_EQ("end record 1, directory 65537", problems[0].detail);
+}
+
+}  // namespace
