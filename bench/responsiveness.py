@@ -194,10 +194,7 @@ def main(bench_build, cases):
         def session():
             s = h.WineSession(template=template)
             sessions.append(s)
-            # Without a window manager on the virtual display, Wine waits 2 s
-            # for one each time a framed window (the question box) is hidden;
-            # unmanaged windows are hidden at once, as on a desktop.
-            s.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+            s.unmanaged_windows()
             return s
         try:
             f = run_case(name, workspace, session)

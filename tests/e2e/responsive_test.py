@@ -20,6 +20,7 @@ class StalledServers(unittest.TestCase):
         if not os.path.isfile(h.HANGPROBE):
             self.skipTest("hangprobe.exe not built")
         with h.WineSession() as s, SlowHttpListener("silent") as http, FullBacklogListener(port=h.LOG_PORT):
+            s.unmanaged_windows()
             p = s.start_installer([], config="[update]\r\nupdatehost=127.0.0.1:%d\r\n" % http.port)
             wid = s.wait_for_wizard()
             self.assertTrue(wid, "the wizard did not show")
