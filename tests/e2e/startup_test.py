@@ -23,7 +23,7 @@ class UnattendedRun(unittest.TestCase):
                 time.sleep(0.1)
             elapsed = time.time() - start
             self.assertEqual(p.poll(), 0)
-            self.assertLess(elapsed, 10)
+            self.assertLess(elapsed, 20)  # by itself, well before the loop's 30 s
             self.assertEqual(seen, [], "a window of the unattended run became visible")
             self.assertTrue(os.path.isfile(os.path.join(s.unix(INSTALL_DIR), "kvClient.exe")))
             self.assertEqual(s.updater_starts(), [], "the unattended run must not start the updater")
