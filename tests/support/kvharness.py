@@ -210,7 +210,12 @@ class WineSession:
 
     # --- windows -----------------------------------------------------------
     def xdotool(self, *args):
-        r = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True)
+        # Bounded: an xdotool stuck waiting for the X server (seen once, for
+        # minutes) answers nothing, and the caller's wait goes on.
+        try:
+            r = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True, timeout=10)
+        except subprocess.TimeoutExpired:
+            return []
         return r.stdout.split() if r.returncode == 0 else []
 
     def visible_windows(self, cls=None):
