@@ -199,7 +199,14 @@ class WineSession:
     def reg_query(self, key, value, reader="wine"):
         """(type, data as GBK-decoded text) of a registry value, or None; read
         by a reg.exe of the installer's bitness, or reader=WINE64's 64-bit one."""
-        rc, out, _ = self.wine("reg", "query", key, "/v", value, loader=reader)
+        # A second try: under Wine's 64-bit loader alone, reg.exe now and then
+        # finds nothing of a value that is there (seen twice in some hundred
+        # queries, each time with the key's other values found).
+        for attempt in range(2):
+            rc, out, _ = self.wine("reg", "query", key, "/v", value, loader=reader)
+            if rc == 0:
+                break
+            time.sleep(0.5)
         if rc != 0:
             return None
         for line in out.decode("gbk", "replace").splitlines():
