@@ -62,24 +62,6 @@ bool HasZip64Extra(const uint8_t* extra, size_t length) {
 
 }  // namespace
 
-std::string StoredNameProblem(const std::string& name) {
-  if (name.empty()) return "empty name";
-  // Each file is first written under a temporary name beside it.
-  const size_t folderPart = FolderPartLength(name.c_str());
-  if (kDefaultFolderLength + std::max(name.size(), folderPart + kZipTempNameLength) > kMaxPath) return "name too long";
-  if (name.size() >= 2 && name[1] == ':') return "drive in name";
-  if (IsSeparator(name[0])) return "leading separator";
-  // Components are split at separators that start a character in code page
-  // 936, as the installer splits them.
-  const char* text = name.c_str();
-  if (HasParentComponent(text)) return "\"..\" component";
-  const char* reason = UnsafePathReason(text);
-  if (reason == nullptr) reason = TrailingDotOrSpaceReason(text);
-  return reason != nullptr ? reason : std::string();
-}
-
-namespace {
-
 // A stored name as the file system compares it: '\' as '/', ASCII letters
 // in one case (double-byte characters as they stand), no trailing separator.
 std::string FileSystemKey(const std::string& name) {
@@ -98,6 +80,25 @@ std::string FileSystemKey(const std::string& name) {
   while (!key.empty() && key.back() == '/') key.pop_back();
   return key;
 }
+
+std::string StoredNameProblem(const std::string& name) {
+  if (name.empty()) return "empty name";
+  // Each file is first written under a temporary name beside it.
+  const size_t folderPart = FolderPartLength(name.c_str());
+  if (kDefaultFolderLength + std::max(name.size(), folderPart + kZipTempNameLength) > kMaxPath) return "name too long";
+  if (name.size() >= 2 && name[1] == ':') return "drive in name";
+  if (IsSeparator(name[0])) return "leading separator";
+  // Components are split at separators that start a character in code page
+  // 936, as the installer splits them.
+  const char* text = name.c_str();
+  if (HasParentComponent(text)) return "\"..\" component";
+  const char* reason = UnsafePathReason(text);
+  if (reason == nullptr) reason = TrailingDotOrSpaceReason(text);
+  return reason != nullptr ? reason : std::string();
+}
+
+namespace {
+
 
 }  // namespace
 

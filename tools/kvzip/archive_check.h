@@ -33,6 +33,10 @@ ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size);
 // folder, or empty when the name is fine.
 std::string StoredNameProblem(const std::string& name);
 
+// A stored name as the file system compares it: '\' as '/', ASCII letters
+// in one case, no trailing separator.
+std::string FileSystemKey(const std::string& name);
+
 // Entries that would land on the same file or folder, as the file system
 // compares names (case, '\\' and '/'): two of the same name, or a file
 // where a folder is (named or on the way to another entry).

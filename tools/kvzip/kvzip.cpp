@@ -158,17 +158,6 @@ int Extract(const char* path, const char* folder) {
 }
 #endif
 
-// Names compared as the file system does for ASCII: case ignored.
-bool SameAsciiName(const std::string& name, const char* ascii) {
-  if (name.size() != std::strlen(ascii)) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const char a = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
-    const char b = ascii[i] >= 'A' && ascii[i] <= 'Z' ? static_cast<char>(ascii[i] - 'A' + 'a') : ascii[i];
-    if (a != b) return false;
-  }
-  return true;
-}
-
 void PrintProblem(const ArchiveProblem& problem) {
   if (problem.index < 0) {
     std::printf("archive\t%s\t%s\n", problem.problem.c_str(), problem.detail.c_str());
@@ -227,7 +216,7 @@ int Check(const char* path) {
   for (const char* required : kRequiredFiles) {
     bool found = false;
     for (const StoredEntry& entry : records.entries) {
-      if (SameAsciiName(entry.name, required)) found = true;
+      if (FileSystemKey(entry.name) == FileSystemKey(required)) found = true;
     }
     if (!found) {
       PrintProblem({-1, "missing file", required});

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "base/path_names.h"
 #include "core/folder_rules.h"
 #include "tools/kvzip/archive_check.h"
 
@@ -15,8 +16,7 @@ namespace {
 // What the installer's unpacking writes below the folder for a file entry:
 // its name, or its folder part with the temporary name when that is longer.
 size_t WrittenLength(const std::string& name) {
-  const size_t folderPart = name.find_last_of('/') + 1;
-  return std::max(name.size(), folderPart + sizeof("~kv0000.tmp") - 1);
+  return std::max(name.size(), FolderPartLength(name.c_str()) + sizeof("~kv0000.tmp") - 1);
 }
 
 TEST(FolderLimit, KvzipAcceptsOnlyNamesTheDefaultFolderTakes) {
