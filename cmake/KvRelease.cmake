@@ -78,7 +78,7 @@ set(KV_RELEASE_TOOLS ${CMAKE_CURRENT_LIST_DIR}/../tools/release)
 # sign when asked (after the payload was checked, since the program links
 # the checked payload), and report the sizes.
 function(kv_release_program target)
-  target_link_options(${target} PRIVATE -s)
+  target_link_options(${target} PRIVATE -s "LINKER:-Map=$<TARGET_FILE:${target}>.map")
 
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
   set(template ${KV_ROOT}/kv_Install/res/version.rc.in)
@@ -113,6 +113,6 @@ function(kv_release_program target)
       VERBATIM)
   endif()
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND Python3::Interpreter ${KV_RELEASE_TOOLS}/size_report.py $<TARGET_FILE:${target}>
+    COMMAND Python3::Interpreter ${KV_RELEASE_TOOLS}/size_report.py $<TARGET_FILE:${target}> --map $<TARGET_FILE:${target}>.map
     VERBATIM)
 endfunction()
