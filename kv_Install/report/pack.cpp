@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstring>
 #include <new>
-#include <stdexcept>
 
 namespace {
 
@@ -19,17 +18,33 @@ void PutWord(uint8_t* at, uint32_t value) {
   at[3] = static_cast<uint8_t>(value >> 24);
 }
 
+// Makes room for `total` elements of `v`; false, with `v` unchanged, when the
+// heap cannot give the memory. The program is built without exceptions, so a
+// vector that fails to allocate would end it: the heap is asked first, without
+// throwing, for the block reserve() then takes (twice the capacity, so that
+// appending row by row stays linear, else exactly `total`). Sizes stay far
+// below max_size(), so growth cannot fail for its length.
+template <typename T>
+bool Reserve(std::vector<T>& v, size_t total) {
+  if (total <= v.capacity()) return true;
+  size_t want = std::max(total, std::min(2 * v.capacity(), v.max_size()));
+  void* probe = ::operator new(want * sizeof(T), std::nothrow);
+  if (probe == nullptr) {
+    want = total;
+    probe = ::operator new(want * sizeof(T), std::nothrow);
+    if (probe == nullptr) return false;
+  }
+  ::operator delete(probe);
+  v.reserve(want);
+  return true;
+}
+
 // Appends `count` bytes of `fill`; false when memory runs out.
 bool Grow(PackBytes& data, int64_t count, uint8_t fill) {
   if (count == 0) return true;
   if (static_cast<int64_t>(data.size()) + count > kMaxDataBytes) return false;
-  try {
-    data.insert(data.end(), static_cast<size_t>(count), fill);
-  } catch (const std::bad_alloc&) {
-    return false;
-  } catch (const std::length_error&) {
-    return false;
-  }
+  if (!Reserve(data, data.size() + static_cast<size_t>(count))) return false;
+  data.insert(data.end(), static_cast<size_t>(count), fill);
   return true;
 }
 
@@ -97,11 +112,8 @@ bool CPack::LocateField(int32_t row, int32_t id, int32_t type, int32_t length, s
   added.typeAndLength = (static_cast<uint32_t>(type) & 0x3F) | ((static_cast<uint32_t>(length) & 0x3FFFFFF) << 6);
   added.id = id;
   const int64_t oldRowSize = m_nRowSize;
-  try {
-    m_fields.push_back(added);
-  } catch (const std::bad_alloc&) {
-    return Fail("memory error");
-  }
+  if (!Reserve(m_fields, m_fields.size() + 1)) return Fail("memory error");
+  m_fields.push_back(added);
   if (!Grow(m_data, length, '0') || static_cast<int64_t>(m_data.size()) < oldRowSize + length) {
     m_fields.pop_back();
     return Fail("memory error");
@@ -171,13 +183,10 @@ bool CPack::PutPack(int32_t row, int32_t id, const CPack& inner) {
 
 bool CPack::GetAllPackData(PackBytes& out) const {
   const int64_t total = SerialisedSize();
-  try {
-    out.assign(static_cast<size_t>(total), 0);
-  } catch (const std::bad_alloc&) {
-    return false;
-  } catch (const std::length_error&) {
-    return false;
-  }
+  // The total is at most 16 x (fields + 1) plus the data's own size, far
+  // below max_size(); only the heap can refuse it.
+  if (total > static_cast<int64_t>(out.max_size()) || !Reserve(out, static_cast<size_t>(total))) return false;
+  out.assign(static_cast<size_t>(total), 0);
   PutWord(&out[0], static_cast<uint32_t>(m_nRowSize));
   PutWord(&out[4], static_cast<uint32_t>(m_nRowCount));
   PutWord(&out[8], static_cast<uint32_t>(m_fields.size()));
