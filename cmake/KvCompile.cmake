@@ -16,6 +16,26 @@ function(kv_target_defaults target)
   endif()
 endfunction()
 
+# The installer's own code in the Windows build (every target under
+# kv_Install) is made for size: kvsetup.exe outside its resources must stay
+# within 256 KiB (tools/release/size_report.py). It throws and catches
+# nothing, so it needs no exception machinery; on i686 the DWARF unwind
+# tables serve C++ exceptions only and go too. x86-64 keeps them: there they
+# are the SEH unwind data (.pdata/.xdata) that Windows itself walks.
+# kv_speed_code(target) gives the code whose speed installs wait for (the
+# ZIP reader) its full optimisation back.
+if(WIN32)
+  set(KV_INSTALLER_COMPILE_OPTIONS -Os -fno-exceptions)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    list(APPEND KV_INSTALLER_COMPILE_OPTIONS -fno-asynchronous-unwind-tables)
+  endif()
+endif()
+function(kv_speed_code target)
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -O3)
+  endif()
+endfunction()
+
 # kv_windows_program(target): a self-contained 32-bit Windows executable.
 function(kv_windows_program target)
   kv_target_defaults(${target})

@@ -74,11 +74,12 @@ set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${link_t
 
 set(KV_RELEASE_TOOLS ${CMAKE_CURRENT_LIST_DIR}/../tools/release)
 
-# kv_release_program(target): strip the symbols, add the version resource,
+# kv_release_program(target): strip the symbols, drop the sections nothing
+# refers to (GUIDs of libuuid, say), add the version resource,
 # sign when asked (after the payload was checked, since the program links
 # the checked payload), and report the sizes.
 function(kv_release_program target)
-  target_link_options(${target} PRIVATE -s "LINKER:-Map=$<TARGET_FILE:${target}>.map")
+  target_link_options(${target} PRIVATE -s "LINKER:--gc-sections" "LINKER:-Map=$<TARGET_FILE:${target}>.map")
 
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
   set(template ${KV_ROOT}/kv_Install/res/version.rc.in)
