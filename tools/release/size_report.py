@@ -57,11 +57,13 @@ def sizes(path):
     sections = [("headers", first)] + [(name, rsize) for name, _, _, rsize, _ in image.sections
                                        if name != ".rsrc" and rsize]
     signature = image.certificate_table[1]
-    end = max((raw + rsize for _, _, _, rsize, raw in image.sections), default=first)
-    if len(data) - signature > end:
-        sections.append(("past the sections", len(data) - signature - end))
     if signature:
         sections.append(("signature", signature))
+    # File alignment after a section whose raw size is not a multiple of it
+    # (.rsrc's is exact), and anything appended past the last section.
+    rest = len(data) - resources - sum(size for _, size in sections)
+    if rest:
+        sections.append(("between sections", rest))
     return {"installer": len(data), "resources": resources, "payload": len(found.get(PAYLOAD, b"")),
             "skin": sum(len(found[k]) for k in skin_keys), "stub": len(data) - resources,
             "signature": signature, "sections": sections}
