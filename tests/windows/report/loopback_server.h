@@ -1,16 +1,14 @@
 // A one-thread loopback server for the report tests: accepts connections on
 // 127.0.0.1 one after another, records what each one sent and answers from a
 // script. HTTP mode reads up to the blank line after the headers; raw mode
-// reads until the peer closes.
+// reads until the peer closes. Windows' own threads and locks: the toolchain's
+// win32 thread model has no std::thread.
 #pragma once
 
 #include <winsock2.h>
+#include <windows.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class LoopbackServer {
@@ -31,31 +29,47 @@ class LoopbackServer {
     int size = sizeof address;
     ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
     port_ = ::ntohs(address.sin_port);
-    thread_ = std::thread([this] { Serve(); });
+    ::InitializeCriticalSection(&lock_);
+    ::InitializeConditionVariable(&changed_);
+    thread_ = ::CreateThread(nullptr, 0, &LoopbackServer::Run, this, 0, nullptr);
   }
 
   ~LoopbackServer() {
     ::closesocket(listener_);  // ends the accept loop
-    thread_.join();
+    if (thread_ != nullptr) {
+      ::WaitForSingleObject(thread_, INFINITE);
+      ::CloseHandle(thread_);
+    }
+    ::DeleteCriticalSection(&lock_);
   }
+
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
 
   int port() const { return port_; }
 
   // What the connections sent so far, once at least `count` have ended or
   // the wait is over.
   std::vector<std::string> WaitFor(size_t count, int milliseconds = 5000) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return received_.size() >= count; });
-    return received_;
+    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+    ::EnterCriticalSection(&lock_);
+    for (ULONGLONG now = ::GetTickCount64(); received_.size() < count && now < deadline; now = ::GetTickCount64()) {
+      ::SleepConditionVariableCS(&changed_, &lock_, static_cast<DWORD>(deadline - now));
+    }
+    std::vector<std::string> out = received_;
+    ::LeaveCriticalSection(&lock_);
+    return out;
   }
 
   // What has been received so far, without waiting.
-  std::vector<std::string> Received() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return received_;
-  }
+  std::vector<std::string> Received() { return WaitFor(0, 0); }
 
  private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<LoopbackServer*>(self)->Serve();
+    return 0;
+  }
+
   void Serve() {
     for (size_t n = 0;; ++n) {
       SOCKET peer = ::accept(listener_, nullptr, nullptr);
@@ -82,11 +96,10 @@ class LoopbackServer {
       }
       ::shutdown(peer, SD_SEND);
       ::closesocket(peer);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        received_.push_back(data);
-      }
-      changed_.notify_all();
+      ::EnterCriticalSection(&lock_);
+      received_.push_back(data);
+      ::LeaveCriticalSection(&lock_);
+      ::WakeAllConditionVariable(&changed_);
     }
   }
 
@@ -95,9 +108,9 @@ class LoopbackServer {
   bool holdOpen_;
   SOCKET listener_ = INVALID_SOCKET;
   int port_ = 0;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  HANDLE thread_ = nullptr;
+  CRITICAL_SECTION lock_;
+  CONDITION_VARIABLE changed_;
   std::vector<std::string> received_;
 };
 
