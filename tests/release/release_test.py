@@ -51,6 +51,36 @@ class TestBuildInstaller(unittest.TestCase):
         self.assertEqual([name for name, *_ in image.sections if name.startswith((".debug", "/"))], [])
 
 
+class TestSizeReportMap(unittest.TestCase):
+    # GNU ld's map as it writes it for PE: long input section names on a
+    # line of their own, fill, symbols under their section, and the
+    # resources, which are not the stub's.
+    MAP = """Discarded input sections
+ .text          0x00000000       0x40 kv_Install/ui/libkv_ui.a(gone.cpp.obj)
+Linker script and memory map
+.text           0x00401000     0x2000
+ .text          0x00401000      0x100 kv_Install/CMakeFiles/kvsetup.dir/app/app.cpp.obj
+                0x00401010                WinMain@16
+ .text$_ZNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEE7_M_dataEPc
+                0x00401100       0x10 /usr/lib/gcc/i686-w64-mingw32/12-win32/libstdc++.a(string-inst.o)
+ *fill*         0x00401110        0xc
+ .text          0x0040111c      0x200 /usr/lib/gcc/i686-w64-mingw32/12-win32/../../../../i686-w64-mingw32/lib/../lib/libz.a(inflate.o)
+ .text          0x0040131c        0x8 /usr/i686-w64-mingw32/lib/libkernel32.a(libkernel32s00020.o)
+.rsrc           0x00473000    0xec198
+ .rsrc          0x00473000    0xec198 kv_Install/res/CMakeFiles/kv_installer_res.dir/kv_Install.rc.res
+.reloc          0x00560000     0x2700
+ .reloc         0x00560000     0x2700 dll stuff
+"""
+
+    def test_input_sections_count_by_origin(self):
+        with tempfile.NamedTemporaryFile("w", suffix=".map", delete=False) as f:
+            f.write(self.MAP)
+        self.addCleanup(os.remove, f.name)
+        self.assertEqual(dict(size_report.map_breakdown(f.name)),
+                         {"kv_Install/app": 0x100, "libstdc++": 0x10, "padding": 0xc, "zlib": 0x200,
+                          "DLL imports": 8, "relocations": 0x2700})
+
+
 class TestUnattendedFromScript(unittest.TestCase):
     def test_readme_batch_file_reports_a_failed_install(self):
         with WineSession() as s:

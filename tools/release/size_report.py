@@ -98,7 +98,7 @@ def map_breakdown(path):
     out = collections.Counter()
     section = None
     pending = None  # an input section name the linker wrapped onto its own line
-    entry = re.compile(r"^ (\S+)?\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)?$")
+    entry = re.compile(r"^ (\S+)?\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)(?:\s+(\S.*?))?\s*$")
     with open(path, encoding="utf-8", errors="replace") as f:
         lines = iter(f)
         for line in lines:
