@@ -41,14 +41,22 @@ void RemoveLeftTempFiles(ZipHandle* handle, int32_t count, const char* folder) {
   }
 }
 
-uint32_t UnpackEntry(ZipHandle* handle, int32_t index, const char* folder, ZipEntryInfo* info) {
+// Adds the size of a file entry put in place to *written: what is on disk
+// now, not what the archive says the entry holds.
+uint32_t UnpackEntry(ZipHandle* handle, int32_t index, const char* folder, ZipEntryInfo* info, uint64_t* written) {
   uint32_t result = ZipGetEntry(handle, index, info);
   if (result != ZRES_OK) return result;
   if (!StaysInsideFolder(info->name)) return ZRES_CANNOT_OPEN;
   char target[MAX_PATH];
   const int n = std::snprintf(target, sizeof target, "%s\\%s", folder, info->name);
   if (n < 0 || static_cast<size_t>(n) >= sizeof target) return ZRES_CANNOT_OPEN;
-  return ZipExtractEntry(handle, index, target);
+  result = ZipExtractEntry(handle, index, target);
+  WIN32_FILE_ATTRIBUTE_DATA file;
+  if (result == ZRES_OK && ::GetFileAttributesExA(target, GetFileExInfoStandard, &file) &&
+      (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    *written += static_cast<uint64_t>(file.nFileSizeHigh) << 32 | file.nFileSizeLow;
+  }
+  return result;
 }
 
 }  // namespace
@@ -63,7 +71,7 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailure
   RemoveLeftTempFiles(handle, result.entryCount, folder);
   for (int32_t index = 0; index < result.entryCount; ++index) {
     std::memset(&info, 0, sizeof info);
-    const uint32_t code = UnpackEntry(handle, index, folder, &info);
+    const uint32_t code = UnpackEntry(handle, index, folder, &info, &result.writtenBytes);
     if (code == ZRES_OK) continue;
     ++result.failedCount;
     if (onFailure != nullptr) onFailure(index, info.name, code, context);
@@ -92,6 +100,46 @@ PayloadResult UnpackPayload(const char* installDir) {
   const PayloadResult result = UnpackArchive(handle, installDir);
   (void)ZipClose(handle);  // always ZRES_OK
   return result;
+}
+
+bool ReadEntryHead(ZipHandle* handle, const char* name, size_t limit, std::string* head) {
+  head->clear();
+  ZipEntryInfo info;
+  std::memset(&info, 0, sizeof info);
+  if (handle == nullptr || ZipGetEntry(handle, -1, &info) != ZRES_OK) return false;
+  const int32_t count = info.index;
+  // Of entries of the same name the last one is what unpacking leaves.
+  int32_t found = -1;
+  for (int32_t index = 0; index < count; ++index) {
+    if (ZipGetEntry(handle, index, &info) == ZRES_OK && std::strcmp(info.name, name) == 0 &&
+        (info.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      found = index;
+    }
+  }
+  // The whole entry must check out, as it must to be installed; its head
+  // alone is kept, however long it is.
+  if (found < 0 || ZipVerifyEntry(handle, found) != ZRES_OK || ZipOpenEntry(handle, found) != ZST_OK) return false;
+  char buffer[256];
+  bool end = false;
+  while (!end && head->size() < limit) {
+    const size_t wanted = std::min(sizeof buffer, limit - head->size());
+    const int32_t count = ZipReadEntry(handle, buffer, static_cast<uint32_t>(wanted), &end);
+    if (count < 0 || (count == 0 && !end)) break;
+    head->append(buffer, static_cast<size_t>(count));
+  }
+  (void)ZipCloseEntry(handle);  // read short of its end on purpose
+  if (!end && head->size() < limit) {
+    head->clear();
+    return false;
+  }
+  return true;
+}
+
+bool ReadPayloadEntryHead(const char* name, size_t limit, std::string* head) {
+  ZipHandle* handle = OpenEmbeddedPayload();
+  const bool read = ReadEntryHead(handle, name, limit, head);
+  if (handle != nullptr) (void)ZipClose(handle);
+  return read;
 }
 
 size_t LongestEntryPath(ZipHandle* handle) {
