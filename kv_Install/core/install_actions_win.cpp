@@ -37,6 +37,22 @@ void Win32InstallActions::WriteUninstallValue(const char* name, const char* data
   (void)::WriteUninstallValue(name, data);  // a missing value does not stop the install
 }
 
+void Win32InstallActions::WriteUninstallNumber(const char* name, uint32_t data) {
+  (void)::WriteUninstallNumber(name, data);  // as for the text values
+}
+
+std::string Win32InstallActions::ReadPayloadVersionData() {
+  std::string head;
+  (void)::ReadPayloadEntryHead("version.data", kVersionTextSize, &head);  // empty when there is none
+  return head;
+}
+
+CalendarDate Win32InstallActions::LocalDate() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return CalendarDate{now.wYear, now.wMonth, now.wDay};
+}
+
 void Win32InstallActions::SendInstallLog(const std::string& installDir) {
   ::SendInstallLog(identity_, installDir.c_str());
 }
