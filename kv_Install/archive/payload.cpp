@@ -102,46 +102,6 @@ PayloadResult UnpackPayload(const char* installDir) {
   return result;
 }
 
-bool ReadEntryHead(ZipHandle* handle, const char* name, size_t limit, std::string* head) {
-  head->clear();
-  ZipEntryInfo info;
-  std::memset(&info, 0, sizeof info);
-  if (handle == nullptr || ZipGetEntry(handle, -1, &info) != ZRES_OK) return false;
-  const int32_t count = info.index;
-  // Of entries of the same name the last one is what unpacking leaves.
-  int32_t found = -1;
-  for (int32_t index = 0; index < count; ++index) {
-    if (ZipGetEntry(handle, index, &info) == ZRES_OK && std::strcmp(info.name, name) == 0 &&
-        (info.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      found = index;
-    }
-  }
-  // The whole entry must check out, as it must to be installed; its head
-  // alone is kept, however long it is.
-  if (found < 0 || ZipVerifyEntry(handle, found) != ZRES_OK || ZipOpenEntry(handle, found) != ZST_OK) return false;
-  char buffer[256];
-  bool end = false;
-  while (!end && head->size() < limit) {
-    const size_t wanted = std::min(sizeof buffer, limit - head->size());
-    const int32_t count = ZipReadEntry(handle, buffer, static_cast<uint32_t>(wanted), &end);
-    if (count < 0 || (count == 0 && !end)) break;
-    head->append(buffer, static_cast<size_t>(count));
-  }
-  (void)ZipCloseEntry(handle);  // read short of its end on purpose
-  if (!end && head->size() < limit) {
-    head->clear();
-    return false;
-  }
-  return true;
-}
-
-bool ReadPayloadEntryHead(const char* name, size_t limit, std::string* head) {
-  ZipHandle* handle = OpenEmbeddedPayload();
-  const bool read = ReadEntryHead(handle, name, limit, head);
-  if (handle != nullptr) (void)ZipClose(handle);
-  return read;
-}
-
 size_t LongestEntryPath(ZipHandle* handle) {
   ZipEntryInfo info;
   std::memset(&info, 0, sizeof info);

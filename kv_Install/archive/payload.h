@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "archive/payload_result.h"
 
@@ -24,13 +23,6 @@ using UnpackFailureFn = void (*)(int32_t index, const char* name, uint32_t resul
 // the installer would.
 PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailureFn onFailure = nullptr,
                             void* context = nullptr);
-
-// The first limit bytes (all of them when it is shorter) of the last file
-// entry whose cleaned name is exactly name, in *head; from the embedded archive
-// for the second. False, with *head empty, when there is no such entry or
-// its data do not check out whole.
-bool ReadEntryHead(ZipHandle* handle, const char* name, size_t limit, std::string* head);
-bool ReadPayloadEntryHead(const char* name, size_t limit, std::string* head);
 
 // The longest path, in bytes, that unpacking an open archive (or the
 // embedded one; 0 when it cannot be opened) writes below the installation

@@ -41,10 +41,9 @@ void Win32InstallActions::WriteUninstallNumber(const char* name, uint32_t data) 
   (void)::WriteUninstallNumber(name, data);  // as for the text values
 }
 
-std::string Win32InstallActions::ReadPayloadVersionData() {
-  std::string head;
-  (void)::ReadPayloadEntryHead("version.data", kVersionTextSize, &head);  // empty when there is none
-  return head;
+void Win32InstallActions::ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) {
+  static_assert(kVersionTextSize == kLogFieldSize, "the install log sends the same version bytes");
+  ::ReadInstalledVersion(installDir.c_str(), reinterpret_cast<uint8_t(&)[kLogFieldSize]>(head));
 }
 
 CalendarDate Win32InstallActions::LocalDate() {

@@ -21,7 +21,7 @@ class Win32InstallActions : public InstallActions {
   bool InstalledFileExists(const std::string& path) override;
   void WriteUninstallValue(const char* name, const char* data) override;
   void WriteUninstallNumber(const char* name, uint32_t data) override;
-  std::string ReadPayloadVersionData() override;
+  void ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) override;
   CalendarDate LocalDate() override;
   void SendInstallLog(const std::string& installDir) override;
   void CreateShellLinks(const std::string& installDir) override;

@@ -13,11 +13,15 @@ namespace {
 // offer. A value that cannot be formed is not written; whatever an earlier
 // install wrote under its name stays.
 void WriteUninstallDetails(const InstallState& state, InstallActions& actions) {
-  const std::string version = VersionFromVersionData(actions.ReadPayloadVersionData());
-  if (!version.empty()) actions.WriteUninstallValue("DisplayVersion", version.c_str());
+  char head[kVersionTextSize] = {};
+  actions.ReadVersionData(state.m_strInstallDir, head);
+  char version[kVersionTextSize + 1];
+  if (VersionFromVersionData(head, sizeof head, version)) {
+    actions.WriteUninstallValue("DisplayVersion", version);
+  }
   actions.WriteUninstallValue("InstallLocation", InstallLocationText(state.m_strInstallDir).c_str());
-  const std::string date = InstallDateText(actions.LocalDate());
-  if (!date.empty()) actions.WriteUninstallValue("InstallDate", date.c_str());
+  char date[9];
+  if (InstallDateText(actions.LocalDate(), date)) actions.WriteUninstallValue("InstallDate", date);
   actions.WriteUninstallNumber("EstimatedSize", SizeInKib(state.m_payload.writtenBytes));
   actions.WriteUninstallNumber("NoModify", 1);
   actions.WriteUninstallNumber("NoRepair", 1);

@@ -43,9 +43,9 @@ class InstallActions {
   virtual void WriteUninstallValue(const char* name, const char* data) = 0;
   // The same for a REG_DWORD value.
   virtual void WriteUninstallNumber(const char* name, uint32_t data) = 0;
-  // The first kVersionTextSize bytes of the embedded payload's version.data;
-  // empty when it has none or the entry cannot be read whole.
-  virtual std::string ReadPayloadVersionData() = 0;
+  // The first kVersionTextSize bytes of the version.data unpacking put in
+  // installDir into the zeroed head; a missing or short file leaves zeros.
+  virtual void ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) = 0;
   virtual CalendarDate LocalDate() = 0;
   virtual void SendInstallLog(const std::string& installDir) = 0;
   virtual void CreateShellLinks(const std::string& installDir) = 0;

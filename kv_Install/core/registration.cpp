@@ -4,9 +4,6 @@
 
 #include <cstring>
 
-#include <string>
-
-#include "base/gbk_text.h"
 #include "base/handles.h"
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvane";
@@ -41,22 +38,17 @@ int WriteUninstallValue(const char* name, const char* data) {
 }
 
 int WriteUninstallNumber(const char* name, uint32_t data) {
-  std::u16string wideName;
-  std::u16string wideKey;
-  if (name == nullptr || name[0] == '\0' || !GbkToUtf16(name, &wideName) || !GbkToUtf16(kUninstallKey, &wideKey)) {
+  if (name == nullptr || name[0] == '\0') return 0;
+
+  // Opens the key the text values were written to, or creates it.
+  UniqueHKey key;
+  char noClass[] = "";
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, noClass, REG_OPTION_NON_VOLATILE, kCreateAccess, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS) {
     return 0;
   }
-  const auto* keyPath = reinterpret_cast<const wchar_t*>(wideKey.c_str());
-  UniqueHKey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) {
-    wchar_t noClass[] = L"";
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, noClass, REG_OPTION_NON_VOLATILE, kCreateAccess, nullptr,
-                          key.put(), nullptr) != ERROR_SUCCESS) {
-      return 0;
-    }
-  }
   const DWORD value = data;
-  const LONG stored = ::RegSetValueExW(key.get(), reinterpret_cast<const wchar_t*>(wideName.c_str()), 0, REG_DWORD,
-                                       reinterpret_cast<const BYTE*>(&value), sizeof value);
+  const LONG stored =
+      ::RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
   return stored == ERROR_SUCCESS ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 #include "core/uninstall_details.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "core/folder_rules.h"
 
@@ -13,42 +14,48 @@ bool IsStrippedBlank(unsigned char c) {
 }
 
 // N.N.N or N.N.N.N, each N one to five digits and at most 65535.
-bool IsVersionForm(std::string_view text) {
-  int parts = 0;
-  size_t pos = 0;
-  for (;;) {
-    size_t digits = 0;
-    uint32_t value = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < 6) {
-      value = value * 10 + static_cast<uint32_t>(text[pos] - '0');
-      ++pos;
-      ++digits;
+bool IsVersionForm(const char* p, const char* end) {
+  int parts = 1;
+  int digits = 0;
+  uint32_t value = 0;
+  for (; p < end; ++p) {
+    if (*p >= '0' && *p <= '9') {
+      value = value * 10 + static_cast<uint32_t>(*p - '0');
+      if (++digits > 5 || value > 65535) return false;
+    } else if (*p != '.' || digits == 0 || ++parts > 4) {
+      return false;
+    } else {
+      digits = 0;
+      value = 0;
     }
-    if (digits == 0 || digits > 5 || value > 65535) return false;
-    ++parts;
-    if (pos == text.size()) return parts == 3 || parts == 4;
-    if (text[pos] != '.' || parts == 4) return false;
-    ++pos;
   }
+  return digits > 0 && parts >= 3;
 }
 
 }  // namespace
 
-std::string VersionFromVersionData(std::string_view data) {
-  std::string_view text = data.substr(0, kVersionTextSize);
-  text = text.substr(0, text.find('\0'));
-  while (!text.empty() && IsStrippedBlank(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && IsStrippedBlank(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return IsVersionForm(text) ? std::string(text) : std::string();
+bool VersionFromVersionData(const char* data, size_t size, char (&version)[kVersionTextSize + 1]) {
+  version[0] = '\0';
+  const char* begin = data;
+  const char* end = data;
+  const char* const limit = data + (size < kVersionTextSize ? size : kVersionTextSize);
+  while (end < limit && *end != '\0') ++end;
+  while (begin < end && IsStrippedBlank(static_cast<unsigned char>(*begin))) ++begin;
+  while (begin < end && IsStrippedBlank(static_cast<unsigned char>(end[-1]))) --end;
+  if (!IsVersionForm(begin, end)) return false;
+  const size_t length = static_cast<size_t>(end - begin);
+  std::memcpy(version, begin, length);
+  version[length] = '\0';
+  return true;
 }
 
-std::string InstallDateText(const CalendarDate& date) {
+bool InstallDateText(const CalendarDate& date, char (&text)[9]) {
+  text[0] = '\0';
   if (date.year < 1 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1 || date.day > 31) {
-    return std::string();
+    return false;
   }
-  char text[9];
   std::snprintf(text, sizeof text, "%04d%02d%02d", date.year, date.month, date.day);
-  return text;
+  return true;
 }
 
 uint32_t SizeInKib(uint64_t bytes) {

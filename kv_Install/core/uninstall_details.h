@@ -6,18 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 // The payload's version.data starts with its version text in this many
 // bytes, padded with NULs; the rest of the file belongs to the client.
 constexpr size_t kVersionTextSize = 32;
 
-// The version text of version.data, read as the release build reads it for
-// the file's version resource: the first kVersionTextSize bytes up to the
-// first NUL, without surrounding blanks, and only when that is N.N.N or
-// N.N.N.N with each N from 0 to 65535. Empty for anything else (no version,
-// garbage, too short); bytes past the first kVersionTextSize are never looked at.
-std::string VersionFromVersionData(std::string_view data);
+// The version text of version.data (its first size bytes at data), read as
+// the release build reads it for the file's version resource: the first
+// kVersionTextSize bytes up to the first NUL, without surrounding blanks,
+// and only when that is N.N.N or N.N.N.N with each N from 0 to 65535. False,
+// with version empty, for anything else (no version, garbage); bytes past
+// the first kVersionTextSize are never looked at.
+bool VersionFromVersionData(const char* data, size_t size, char (&version)[kVersionTextSize + 1]);
 
 // A local calendar date.
 struct CalendarDate {
@@ -26,8 +26,9 @@ struct CalendarDate {
   int day = 0;    // 1 to 31
 };
 
-// "yyyymmdd", or empty when the date is not one (year 1 to 9999).
-std::string InstallDateText(const CalendarDate& date);
+// "yyyymmdd" into text; false, with text empty, when the date is not one
+// (year 1 to 9999).
+bool InstallDateText(const CalendarDate& date, char (&text)[9]);
 
 // Bytes as whole KiB, rounded up (a file of one byte takes 1); past what a
 // REG_DWORD holds it stays at the largest one.

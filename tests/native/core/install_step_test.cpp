@@ -54,7 +54,10 @@ class RecordingActions : public InstallActions {
   void WriteUninstallNumber(const char* name, uint32_t data) override {
     calls.push_back(std::string("number ") + name + "=" + std::to_string(data));
   }
-  std::string ReadPayloadVersionData() override { return versionData; }
+  void ReadVersionData(const std::string& dir, char (&head)[kVersionTextSize]) override {
+    calls.push_back("version " + dir);
+    versionData.copy(head, sizeof head);
+  }
   CalendarDate LocalDate() override { return today; }
   void SendInstallLog(const std::string& dir) override { calls.push_back("log " + dir); }
   void CreateShellLinks(const std::string& dir) override { calls.push_back("links " + dir); }
@@ -91,7 +94,8 @@ TEST_F(InstallStepTest, RunsEveryActionInItsOrder) {
               ElementsAre("find kvUpdate.exe", "find kvClient.exe", "unpack D:\\Apps\\Kelvane",
                           "value DisplayName=Kelvane", "value Publisher=Brevanta",
                           "value UninstallString=D:\\Apps\\Kelvane\\kv_Uninstall.exe",
-                          "value DisplayIcon=D:\\Apps\\Kelvane\\kv_Uninstall.exe", "value DisplayVersion=1.4.3",
+                          "value DisplayIcon=D:\\Apps\\Kelvane\\kv_Uninstall.exe", "version D:\\Apps\\Kelvane",
+                          "value DisplayVersion=1.4.3",
                           "value InstallLocation=D:\\Apps\\Kelvane", "value InstallDate=20261209",
                           "number EstimatedSize=10", "number NoModify=1", "number NoRepair=1", "log D:\\Apps\\Kelvane",
                           "links D:\\Apps\\Kelvane", "save 2 Kelvane.lnk 0 1", "save 2 卸载.lnk 1 1", "kcno",
@@ -160,7 +164,7 @@ TEST_F(InstallStepTest, PayloadFailureIsTheOutcomeButTheRestStillRuns) {
     EXPECT_TRUE(RunInstallStep(s, a));
     EXPECT_EQ(s.m_outcome, InstallOutcome::PayloadFailed);
     EXPECT_EQ(InstallExitStatus(s.m_outcome), 2);
-    EXPECT_EQ(a.calls.size(), 21u);  // values, log, shortcuts and the report follow all the same
+    EXPECT_EQ(a.calls.size(), 22u);  // values, log, shortcuts and the report follow all the same
   }
 }
 
@@ -223,10 +227,10 @@ TEST_F(InstallStepTest, UninstallDetailsFollowTheFourValues) {
     InstallState s = state;
     s.m_strInstallDir = c.dir;
     RunInstallStep(s, a);
-    std::vector<std::string> details(a.calls.begin() + 7, a.calls.end());
+    std::vector<std::string> details(a.calls.begin() + 8, a.calls.end());
     details.resize(details.size() - 10);  // NoModify, NoRepair, then the log, shortcuts and reports
     EXPECT_EQ(details, c.details) << c.dir;
-    EXPECT_EQ(a.calls[7 + c.details.size()], "number NoModify=1");
+    EXPECT_EQ(a.calls[8 + c.details.size()], "number NoModify=1");
   }
 }
 
@@ -259,16 +263,27 @@ TEST(UninstallDetails, VersionIsTheReleaseBuildsTextOrNothing) {
       {"\xD6\xD0.1.2", ""},  // GBK text
       {std::string("1.2\0.3", 6), ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(VersionFromVersionData(c.data), c.version) << c.data;
+  for (const auto& c : cases) {
+    char version[kVersionTextSize + 1] = "left over";
+    EXPECT_EQ(VersionFromVersionData(c.data.data(), c.data.size(), version), c.version[0] != '\0') << c.data;
+    EXPECT_STREQ(version, c.version) << c.data;
+  }
+}
+
+std::string DateText(const CalendarDate& date) {
+  char text[9] = "left";
+  const bool formed = InstallDateText(date, text);
+  EXPECT_EQ(formed, text[0] != '\0');
+  return text;
 }
 
 TEST(UninstallDetails, DateSizeAndFolderText) {
-  EXPECT_EQ(InstallDateText({2026, 12, 9}), "20261209");
-  EXPECT_EQ(InstallDateText({1, 1, 1}), "00010101");
-  EXPECT_EQ(InstallDateText({9999, 12, 31}), "99991231");
+  EXPECT_EQ(DateText({2026, 12, 9}), "20261209");
+  EXPECT_EQ(DateText({1, 1, 1}), "00010101");
+  EXPECT_EQ(DateText({9999, 12, 31}), "99991231");
   for (const CalendarDate bad : {CalendarDate{0, 1, 1}, CalendarDate{10000, 1, 1}, CalendarDate{2026, 0, 1},
                                  CalendarDate{2026, 13, 1}, CalendarDate{2026, 1, 0}, CalendarDate{2026, 1, 32}}) {
-    EXPECT_EQ(InstallDateText(bad), "") << bad.year << "-" << bad.month << "-" << bad.day;
+    EXPECT_EQ(DateText(bad), "") << bad.year << "-" << bad.month << "-" << bad.day;
   }
 
   const std::pair<uint64_t, uint32_t> sizes[] = {

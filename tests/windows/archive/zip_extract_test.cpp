@@ -490,39 +490,6 @@ TEST_F(ExtractTest, UnpackingRemovesTheTemporaryFilesOfAnEndedInstall) {
   EXPECT_EQ("c", ReadAll(Path("inner\\sub\\deep\\c.txt")));
 }
 
-// The head of one named file entry, as the installer reads version.data.
-TEST_F(ExtractTest, EntryHeadIsReadFromAWholeEntryOnly) {
-  TestEntry damaged = FileEntry("damaged.data", "1.2.3" + std::string(100, 'x'));
-  damaged.crc = ziptest::Crc(damaged.data) ^ 1;
-  const std::string longData = "9.8.7" + std::string(1 << 20, '\0');
-  Open({FolderEntry("folder.data/"), FileEntry("sub/version.data", "0.0.1"), FileEntry("VERSION.DATA", "0.0.2"),
-        FileEntry("short.data", "1.4"), FileEntry("empty.data", ""), FileEntry("long.data", longData), damaged,
-        FileEntry("version.data", "0.0.3"), FileEntry("version.data", "1.4.3")});
-  const struct {
-    const char* name;
-    bool read;
-    std::string head;
-  } cases[] = {
-      {"version.data", true, "1.4.3"},  // the last of its name, which unpacking leaves; case counts
-      {"short.data", true, "1.4"},
-      {"empty.data", true, ""},
-      {"long.data", true, longData.substr(0, 32)},
-      {"damaged.data", false, ""},
-      {"folder.data", false, ""},
-      {"folder.data/", false, ""},
-      {"missing.data", false, ""},
-  };
-  for (const auto& c : cases) {
-    std::string head = "left over";
-    EXPECT_EQ(c.read, ReadEntryHead(handle_, c.name, 32, &head)) << c.name;
-    EXPECT_EQ(c.head, head) << c.name;
-  }
-  std::string head = "left over";
-  EXPECT_FALSE(ReadEntryHead(nullptr, "version.data", 32, &head));
-  EXPECT_EQ("", head);
-  EXPECT_FALSE(ReadPayloadEntryHead("version.data", 32, &head));  // no payload in the test program
-}
-
 TEST(UnpackPayloadTest, ModuleWithoutPayloadInstallsNothing) {
   char temp[MAX_PATH];
   ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));
