@@ -11,7 +11,7 @@ the local headers carry none; DOS times come from fixed values, not the clock.
 
 usage: make_payload.py OUT.zip --exe kvClient.exe=PATH --exe kvUpdate.exe=PATH
                        --exe kv_Uninstall.exe=PATH
-                       [--bad-crc NAME] [--comment-size N] [--bulk N]
+                       [--bad-crc NAME] [--comment-size N] [--bulk N] [--version TEXT]
 """
 import argparse
 import datetime
@@ -51,7 +51,7 @@ def tiny_bitmap():
     return header + info + pixels
 
 
-def layout(exes):
+def layout(exes, version_text=VERSION):
     """(name, data or FOLDER, external attributes) in archive order."""
     read = lambda name: open(os.path.join(HERE, "files", name), "rb").read()
     entries = [
@@ -79,7 +79,7 @@ def layout(exes):
     ]
     files = [name for name, data, _ in entries if data is not FOLDER]
     listing = "".join(name + "\r\n" for name in files).encode("ascii")
-    version = VERSION.ljust(32, b"\0") + listing
+    version = version_text.ljust(32, b"\0") + listing
     return [(n, version if n == "version.data" else d, a) for n, d, a in entries]
 
 
@@ -136,6 +136,8 @@ def main(argv):
     parser.add_argument("--comment-size", type=int, default=0, help="add an archive comment this long")
     parser.add_argument("--bulk", type=int, default=0, metavar="N",
                         help="add a folder bulk/ with N more files, so that unpacking takes a while")
+    parser.add_argument("--version", default=VERSION.decode("ascii"),
+                        help="version text at the head of version.data (empty: none); default %(default)s")
     args = parser.parse_args(argv)
     exes = {}
     for item in args.exe:
@@ -145,7 +147,7 @@ def main(argv):
     missing = {"kvClient.exe", "kvUpdate.exe", "kv_Uninstall.exe"} - exes.keys()
     if missing:
         parser.error("missing --exe for " + ", ".join(sorted(missing)))
-    entries = layout(exes)
+    entries = layout(exes, args.version.encode("ascii"))
     if args.bulk:
         entries.append(("bulk/", FOLDER, 0x10))
         entries += [("bulk/f%04d.dat" % i, generated_data("bulk%d" % i, 8000), 0x20) for i in range(args.bulk)]

@@ -41,14 +41,22 @@ void RemoveLeftTempFiles(ZipHandle* handle, int32_t count, const char* folder) {
   }
 }
 
-uint32_t UnpackEntry(ZipHandle* handle, int32_t index, const char* folder, ZipEntryInfo* info) {
+// Adds the size of a file entry put in place to *written: what is on disk
+// now, not what the archive says the entry holds.
+uint32_t UnpackEntry(ZipHandle* handle, int32_t index, const char* folder, ZipEntryInfo* info, uint64_t* written) {
   uint32_t result = ZipGetEntry(handle, index, info);
   if (result != ZRES_OK) return result;
   if (!StaysInsideFolder(info->name)) return ZRES_CANNOT_OPEN;
   char target[MAX_PATH];
   const int n = std::snprintf(target, sizeof target, "%s\\%s", folder, info->name);
   if (n < 0 || static_cast<size_t>(n) >= sizeof target) return ZRES_CANNOT_OPEN;
-  return ZipExtractEntry(handle, index, target);
+  result = ZipExtractEntry(handle, index, target);
+  WIN32_FILE_ATTRIBUTE_DATA file;
+  if (result == ZRES_OK && ::GetFileAttributesExA(target, GetFileExInfoStandard, &file) &&
+      (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    *written += static_cast<uint64_t>(file.nFileSizeHigh) << 32 | file.nFileSizeLow;
+  }
+  return result;
 }
 
 }  // namespace
@@ -63,7 +71,7 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailure
   RemoveLeftTempFiles(handle, result.entryCount, folder);
   for (int32_t index = 0; index < result.entryCount; ++index) {
     std::memset(&info, 0, sizeof info);
-    const uint32_t code = UnpackEntry(handle, index, folder, &info);
+    const uint32_t code = UnpackEntry(handle, index, folder, &info, &result.writtenBytes);
     if (code == ZRES_OK) continue;
     ++result.failedCount;
     if (onFailure != nullptr) onFailure(index, info.name, code, context);

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <cstdint>
+
 // What unpacking the embedded payload achieved.
 struct PayloadResult {
   bool opened = false;   // the archive was found and its directory could be read
   int entryCount = 0;    // entries in the archive's directory
   int failedCount = 0;   // entries that could not be written or verified
+  uint64_t writtenBytes = 0;  // the size of the files this unpacking put in place
 
   bool Complete() const { return opened && failedCount == 0; }
 };

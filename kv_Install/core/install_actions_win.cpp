@@ -37,6 +37,21 @@ void Win32InstallActions::WriteUninstallValue(const char* name, const char* data
   (void)::WriteUninstallValue(name, data);  // a missing value does not stop the install
 }
 
+void Win32InstallActions::WriteUninstallNumber(const char* name, uint32_t data) {
+  (void)::WriteUninstallNumber(name, data);  // as for the text values
+}
+
+void Win32InstallActions::ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) {
+  static_assert(kVersionTextSize == kLogFieldSize, "the install log sends the same version bytes");
+  ::ReadInstalledVersion(installDir.c_str(), reinterpret_cast<uint8_t(&)[kLogFieldSize]>(head));
+}
+
+CalendarDate Win32InstallActions::LocalDate() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return CalendarDate{now.wYear, now.wMonth, now.wDay};
+}
+
 void Win32InstallActions::SendInstallLog(const std::string& installDir) {
   ::SendInstallLog(identity_, installDir.c_str());
 }

@@ -20,6 +20,9 @@ class Win32InstallActions : public InstallActions {
   PayloadResult UnpackPayload(const std::string& installDir) override;
   bool InstalledFileExists(const std::string& path) override;
   void WriteUninstallValue(const char* name, const char* data) override;
+  void WriteUninstallNumber(const char* name, uint32_t data) override;
+  void ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) override;
+  CalendarDate LocalDate() override;
   void SendInstallLog(const std::string& installDir) override;
   void CreateShellLinks(const std::string& installDir) override;
   void SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) override;

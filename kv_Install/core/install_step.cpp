@@ -6,6 +6,29 @@ const char kUpdaterExe[] = "kvUpdate.exe";
 const char kClientExe[] = "kvClient.exe";
 const char kUninstallExe[] = "kv_Uninstall.exe";
 
+namespace {
+
+// What Apps & features shows besides the name: version, folder, date and
+// size, and no Modify or Repair buttons, which kv_Uninstall.exe does not
+// offer. A value that cannot be formed is not written; whatever an earlier
+// install wrote under its name stays.
+void WriteUninstallDetails(const InstallState& state, InstallActions& actions) {
+  char head[kVersionTextSize] = {};
+  actions.ReadVersionData(state.m_strInstallDir, head);
+  char version[kVersionTextSize + 1];
+  if (VersionFromVersionData(head, sizeof head, version)) {
+    actions.WriteUninstallValue("DisplayVersion", version);
+  }
+  actions.WriteUninstallValue("InstallLocation", InstallLocationText(state.m_strInstallDir).c_str());
+  char date[9];
+  if (InstallDateText(actions.LocalDate(), date)) actions.WriteUninstallValue("InstallDate", date);
+  actions.WriteUninstallNumber("EstimatedSize", SizeInKib(state.m_payload.writtenBytes));
+  actions.WriteUninstallNumber("NoModify", 1);
+  actions.WriteUninstallNumber("NoRepair", 1);
+}
+
+}  // namespace
+
 bool RunInstallStep(InstallState& state, InstallActions& actions) {
   // A running updater or client holds its files open; ask before ending them.
   const uint32_t updaterId = actions.FindProcessByExeName(kUpdaterExe);
@@ -35,6 +58,7 @@ bool RunInstallStep(InstallState& state, InstallActions& actions) {
     actions.WriteUninstallValue("Publisher", "Brevanta");
     actions.WriteUninstallValue("UninstallString", uninstaller.c_str());
     actions.WriteUninstallValue("DisplayIcon", uninstaller.c_str());
+    WriteUninstallDetails(state, actions);
   }
 
   actions.SendInstallLog(state.m_strInstallDir);

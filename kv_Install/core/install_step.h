@@ -9,6 +9,7 @@
 
 #include "archive/payload_result.h"
 #include "core/install_state.h"
+#include "core/uninstall_details.h"
 
 // The installed programs' file names.
 extern const char kUpdaterExe[];
@@ -40,6 +41,12 @@ class InstallActions {
   // True when path names a file (not a folder) that is there.
   virtual bool InstalledFileExists(const std::string& path) = 0;
   virtual void WriteUninstallValue(const char* name, const char* data) = 0;
+  // The same for a REG_DWORD value.
+  virtual void WriteUninstallNumber(const char* name, uint32_t data) = 0;
+  // The first kVersionTextSize bytes of the version.data unpacking put in
+  // installDir into the zeroed head; a missing or short file leaves zeros.
+  virtual void ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) = 0;
+  virtual CalendarDate LocalDate() = 0;
   virtual void SendInstallLog(const std::string& installDir) = 0;
   virtual void CreateShellLinks(const std::string& installDir) = 0;
   virtual void SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) = 0;
@@ -52,8 +59,8 @@ class InstallActions {
 
 // Runs the whole step and records its outcome in state.m_outcome. The
 // Uninstall values and the shortcuts are written only where the files they
-// name are there after unpacking: all four values and the uninstall shortcut
-// need kv_Uninstall.exe, the run shortcuts kvUpdate.exe. Returns
+// name are there after unpacking: all Uninstall values and the uninstall
+// shortcut need kv_Uninstall.exe, the run shortcuts kvUpdate.exe. Returns
 // false when the user refused to end the running client (the step stopped
 // before anything was written), true otherwise.
 bool RunInstallStep(InstallState& state, InstallActions& actions);

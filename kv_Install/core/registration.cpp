@@ -36,3 +36,19 @@ int WriteUninstallValue(const char* name, const char* data) {
       ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), bytes);
   return stored == ERROR_SUCCESS ? 1 : 0;
 }
+
+int WriteUninstallNumber(const char* name, uint32_t data) {
+  if (name == nullptr || name[0] == '\0') return 0;
+
+  // Opens the key the text values were written to, or creates it.
+  UniqueHKey key;
+  char noClass[] = "";
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, noClass, REG_OPTION_NON_VOLATILE, kCreateAccess, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS) {
+    return 0;
+  }
+  const DWORD value = data;
+  const LONG stored =
+      ::RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  return stored == ERROR_SUCCESS ? 1 : 0;
+}

@@ -1,6 +1,8 @@
 // The program's entry in the system's list of installed programs.
 #pragma once
 
+#include <cstdint>
+
 // The key under HKEY_LOCAL_MACHINE.
 extern const char kUninstallKey[];
 
@@ -8,3 +10,6 @@ extern const char kUninstallKey[];
 // creating the key when it cannot be opened. 1 when stored, else 0; a null or
 // empty name or null data writes nothing.
 int WriteUninstallValue(const char* name, const char* data);
+
+// Stores data under name as REG_DWORD in the same key, the same way.
+int WriteUninstallNumber(const char* name, uint32_t data);

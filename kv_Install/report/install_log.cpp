@@ -32,16 +32,6 @@ bool JoinPath(char (&path)[kPathSize], const char* installDir, const char* name)
   return length >= 0 && static_cast<size_t>(length) < sizeof path;
 }
 
-// The first 32 bytes of version.data; zeros where the file is missing or short.
-void ReadVersion(const char* installDir, uint8_t (&version)[kLogFieldSize]) {
-  char path[kPathSize];
-  if (!JoinPath(path, installDir, "version.data")) return;
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return;
-  (void)std::fread(version, sizeof version, 1, file);  // a short file leaves the rest zero
-  std::fclose(file);
-}
-
 // Connects within timeoutMs. A log server that never completes the
 // handshake (a full listen queue, a dropped SYN) would otherwise hold the
 // install for the system's own time-out, about 21 s on Windows and two
@@ -74,6 +64,16 @@ bool ConnectWithin(SOCKET socket, const sockaddr_in& address, DWORD timeoutMs) {
 
 }  // namespace
 
+void ReadInstalledVersion(const char* installDir, uint8_t (&version)[kLogFieldSize]) {
+  char path[kPathSize];
+  if (!JoinPath(path, installDir, "version.data")) return;
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return;
+  // Byte by byte: a short file's bytes are kept and the rest stays zero.
+  (void)std::fread(version, 1, sizeof version, file);
+  std::fclose(file);
+}
+
 void SendInstallLog(const ReportIdentity& identity, const char* installDir) {
   // A folder too long for the path leaves the settings at their defaults,
   // as a missing config.ini would.
@@ -98,7 +98,7 @@ void SendInstallLog(const ReportIdentity& identity, const char* installDir) {
   if (!socket || !ConnectWithin(socket.get(), address, kConnectTimeoutMs)) return;
 
   uint8_t version[kLogFieldSize] = {};
-  ReadVersion(installDir, version);
+  ReadInstalledVersion(installDir, version);
   const PackBytes message = BuildInstallLogMessage(version, identity.deviceIp, identity.clientIdentity);
   // Header, then body; the log server sends nothing back and a short send is
   // not continued.

@@ -2,6 +2,14 @@
 // config.ini.
 #pragma once
 
+#include <cstdint>
+
 #include "report/identity.h"
+#include "report/install_log_message.h"
 
 void SendInstallLog(const ReportIdentity& identity, const char* installDir);
+
+// The first 32 bytes of the installed version.data (the client's version
+// text, NUL-padded) into version, which the caller has zeroed; a missing or
+// short file leaves the rest as it was.
+void ReadInstalledVersion(const char* installDir, uint8_t (&version)[kLogFieldSize]);

@@ -4,6 +4,7 @@ The shortcuts are read back inside the prefix by lnkinfo.exe (built beside
 the Windows unit tests), which asks the shell for the special folder and
 loads the .lnk through the shell-link interface.
 """
+import datetime
 import os
 import time
 import unittest
@@ -12,6 +13,7 @@ import kvharness as h
 
 UNINSTALL_KEY = h.UNINSTALL_KEY
 LNKINFO = os.path.join(h.BUILD, "tests", "windows", "lnkinfo.exe")
+NOVERSION = os.path.join(h.BUILD, "kvsetup_noversion.exe")  # version.data whose version bytes are all NUL
 CSIDL_PROGRAMS = 2
 CSIDL_DESKTOPDIRECTORY = 16
 
@@ -37,10 +39,34 @@ def special_folder(session, csidl):
     return session.unix(first[len("path="):-2])
 
 
-def run_unattended(session, timeout=120):
-    p = session.start_installer(["admin"], config=CONFIG)
+def run_unattended(session, timeout=120, exe=h.KVSETUP):
+    p = session.start_installer(["admin"], config=CONFIG, exe=exe)
     p.communicate(timeout=timeout)
     return p.returncode
+
+
+def today_or_yesterday():
+    """InstallDate texts of an install that ended just now (the prefix's
+    local time is UTC)."""
+    now = datetime.datetime.utcnow()
+    return {(now - datetime.timedelta(minutes=m)).strftime("%Y%m%d") for m in (0, 10)}
+
+
+def listed_values(session, key=UNINSTALL_KEY):
+    """[(name, type, data)] of the key, as `reg query` lists them."""
+    rc, out, _ = session.wine("reg", "query", key)
+    assert rc == 0, rc
+    values = []
+    for line in out.decode("gbk").splitlines():
+        parts = line.strip().split(None, 2)
+        if line.startswith("    ") and len(parts) >= 2 and parts[1].startswith("REG_"):
+            values.append((parts[0], parts[1], parts[2] if len(parts) > 2 else ""))
+    return values
+
+
+def installed_bytes(session, folder=h.INSTALL_DIR):
+    return sum(os.path.getsize(os.path.join(root, f)) for root, _, files in os.walk(session.unix(folder))
+               for f in files)
 
 
 class UnattendedRegistrationTest(unittest.TestCase):
@@ -63,15 +89,23 @@ class UnattendedRegistrationTest(unittest.TestCase):
         if h.RUNS_32_BIT:
             self.assertFalse(os.path.exists(self.session.unix(r"C:\Program Files\Kelvane")))
 
-    def test_four_uninstall_values_in_both_registry_views(self):
+    def test_uninstall_values_in_both_registry_views(self):
         # The unattended folder keeps its trailing "\": the uninstaller path
         # has a doubled separator, exactly as the install step forms it.
         uninstaller = h.INSTALL_DIR + "\\\\kv_Uninstall.exe"
+        date = self.session.reg_query(UNINSTALL_KEY, "InstallDate")
+        self.assertIn(date and date[1], today_or_yesterday())
         expected = {
             "DisplayName": ("REG_SZ", "Kelvane"),
             "Publisher": ("REG_SZ", "Brevanta"),
             "UninstallString": ("REG_SZ", uninstaller),
             "DisplayIcon": ("REG_SZ", uninstaller),
+            "DisplayVersion": ("REG_SZ", "1.4.3"),  # the sample payload's version.data
+            "InstallLocation": ("REG_SZ", h.INSTALL_DIR),
+            "InstallDate": date,
+            "EstimatedSize": ("REG_DWORD", self.session.reg_query(UNINSTALL_KEY, "EstimatedSize")[1]),
+            "NoModify": ("REG_DWORD", "0x1"),
+            "NoRepair": ("REG_DWORD", "0x1"),
         }
         # The installer's own kind of reg.exe at the key it writes, and a
         # 64-bit one where 64-bit Windows keeps a 32-bit program's key.
@@ -84,11 +118,16 @@ class UnattendedRegistrationTest(unittest.TestCase):
                               "a 32-bit program's key shows in the 64-bit view")
 
     def test_no_other_values(self):
-        rc, out, _ = self.session.wine("reg", "query", UNINSTALL_KEY)
-        self.assertEqual(0, rc)
-        names = sorted(line.split()[0] for line in out.decode("gbk").splitlines()
-                       if line.startswith("    ") and "REG_" in line)
-        self.assertEqual(["DisplayIcon", "DisplayName", "Publisher", "UninstallString"], names)
+        names = [name for name, _, _ in listed_values(self.session)]
+        self.assertEqual(sorted(["DisplayName", "Publisher", "UninstallString", "DisplayIcon", "DisplayVersion",
+                                 "InstallLocation", "InstallDate", "EstimatedSize", "NoModify", "NoRepair"]),
+                         sorted(names))
+
+    def test_estimated_size_is_what_was_installed(self):
+        kib = int(self.session.reg_query(UNINSTALL_KEY, "EstimatedSize")[1], 16)
+        total = installed_bytes(self.session)
+        self.assertGreater(total, 50000)
+        self.assertLess(abs(kib * 1024 - total), 1024, (kib, total))
 
     def test_start_menu_and_desktop_links(self):
         run = {"target": h.INSTALL_DIR + "\\kvUpdate.exe",
@@ -145,16 +184,37 @@ class InteractiveRegistrationTest(unittest.TestCase):
             desktop = special_folder(s, CSIDL_DESKTOPDIRECTORY)
             self.assertEqual([], [n for n in os.listdir(desktop) if n.endswith(".lnk")])
 
-            # Installing again into the default folder overwrites all four
+            self.assertEqual(("REG_SZ", "C:\\Apps\\Kelvane"), s.reg_query(UNINSTALL_KEY, "InstallLocation"))
+
+            # Installing again into the default folder overwrites all the
             # values and the shortcuts.
             self.assertEqual(0, run_unattended(s))
             uninstaller = h.INSTALL_DIR + "\\\\kv_Uninstall.exe"
             for name, value in (("DisplayName", "Kelvane"), ("Publisher", "Brevanta"),
-                                ("UninstallString", uninstaller), ("DisplayIcon", uninstaller)):
+                                ("UninstallString", uninstaller), ("DisplayIcon", uninstaller),
+                                ("DisplayVersion", "1.4.3"), ("InstallLocation", h.INSTALL_DIR)):
                 self.assertEqual(("REG_SZ", value), s.reg_query(UNINSTALL_KEY, name), name)
             for relative in ("Kelvane\\Kelvane.lnk", "Kelvane\\卸载.lnk"):
                 info = link_info(s, CSIDL_PROGRAMS, relative)
                 self.assertEqual(h.INSTALL_DIR, info["workdir"], relative)
+
+            # A payload without a version over it: the earlier version stays.
+            if os.path.isfile(NOVERSION):
+                self.assertEqual(0, run_unattended(s, exe=NOVERSION))
+                self.assertEqual(("REG_SZ", "1.4.3"), s.reg_query(UNINSTALL_KEY, "DisplayVersion"))
+                self.assertEqual(("REG_DWORD", "0x1"), s.reg_query(UNINSTALL_KEY, "NoRepair"))
+
+
+class NoVersionRegistrationTest(unittest.TestCase):
+    def test_payload_without_a_version_writes_no_display_version(self):
+        if not os.path.isfile(NOVERSION):
+            self.skipTest("kvsetup_noversion.exe not built at %s" % NOVERSION)
+        with h.WineSession() as s:
+            self.assertEqual(0, run_unattended(s, exe=NOVERSION))
+            names = [name for name, _, _ in listed_values(s)]
+            self.assertNotIn("DisplayVersion", names)
+            self.assertEqual(sorted(["DisplayName", "Publisher", "UninstallString", "DisplayIcon", "InstallLocation",
+                                     "InstallDate", "EstimatedSize", "NoModify", "NoRepair"]), sorted(names))
 
 
 if __name__ == "__main__":

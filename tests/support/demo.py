@@ -56,10 +56,13 @@ def main():
         for name in sorted(os.listdir(target)) if os.path.isdir(target) else []:
             print("   %s%s" % (name, "\\" if os.path.isdir(os.path.join(target, name)) else ""))
 
-        print("== %s" % UNINSTALL_KEY)
-        for value in ("DisplayName", "Publisher", "UninstallString", "DisplayIcon"):
-            found = s.reg_query(UNINSTALL_KEY, value)
-            print("   %-16s %s" % (value, "%s %s" % found if found else "(missing)"))
+        print("== reg query %s" % UNINSTALL_KEY)
+        _, out, _ = s.wine("reg", "query", UNINSTALL_KEY)
+        for line in out.decode("gbk", "replace").splitlines():
+            if line.startswith("    "):
+                print("   " + line.strip())
+        installed = sum(os.path.getsize(os.path.join(root, f)) for root, _, fnames in os.walk(target) for f in fnames)
+        print("   (the installed files: %d bytes = %.1f KiB)" % (installed, installed / 1024))
 
         print("== shortcuts")
         users = os.path.join(s.drive_c, "users")

@@ -9,6 +9,7 @@
 
 #include "core/install_step.h"
 #include "core/progress_tick.h"
+#include "core/uninstall_details.h"
 
 namespace {
 
@@ -20,7 +21,9 @@ class RecordingActions : public InstallActions {
   uint32_t updaterId = 0;
   uint32_t clientId = 0;
   bool answerOk = true;
-  PayloadResult payload{true, 5, 0};
+  PayloadResult payload{true, 5, 0, 10240};
+  std::string versionData = std::string("1.4.3") + std::string(27, '\0') + "kvClient.exe\r\n";
+  CalendarDate today{2026, 12, 9};
   std::string userNumberText;
   std::string downloadSource = "kvpc012";
   std::vector<std::string> missing;  // names of files not there after unpacking
@@ -48,6 +51,14 @@ class RecordingActions : public InstallActions {
   void WriteUninstallValue(const char* name, const char* data) override {
     calls.push_back(std::string("value ") + name + "=" + data);
   }
+  void WriteUninstallNumber(const char* name, uint32_t data) override {
+    calls.push_back(std::string("number ") + name + "=" + std::to_string(data));
+  }
+  void ReadVersionData(const std::string& dir, char (&head)[kVersionTextSize]) override {
+    calls.push_back("version " + dir);
+    versionData.copy(head, sizeof head);
+  }
+  CalendarDate LocalDate() override { return today; }
   void SendInstallLog(const std::string& dir) override { calls.push_back("log " + dir); }
   void CreateShellLinks(const std::string& dir) override { calls.push_back("links " + dir); }
   void SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) override {
@@ -83,7 +94,10 @@ TEST_F(InstallStepTest, RunsEveryActionInItsOrder) {
               ElementsAre("find kvUpdate.exe", "find kvClient.exe", "unpack D:\\Apps\\Kelvane",
                           "value DisplayName=Kelvane", "value Publisher=Brevanta",
                           "value UninstallString=D:\\Apps\\Kelvane\\kv_Uninstall.exe",
-                          "value DisplayIcon=D:\\Apps\\Kelvane\\kv_Uninstall.exe", "log D:\\Apps\\Kelvane",
+                          "value DisplayIcon=D:\\Apps\\Kelvane\\kv_Uninstall.exe", "version D:\\Apps\\Kelvane",
+                          "value DisplayVersion=1.4.3",
+                          "value InstallLocation=D:\\Apps\\Kelvane", "value InstallDate=20261209",
+                          "number EstimatedSize=10", "number NoModify=1", "number NoRepair=1", "log D:\\Apps\\Kelvane",
                           "links D:\\Apps\\Kelvane", "save 2 Kelvane.lnk 0 1", "save 2 卸载.lnk 1 1", "kcno",
                           "save 16 Kelvane.lnk 0 0", "source", "setup 0 kvpc012"));
   EXPECT_EQ(state.m_outcome, InstallOutcome::Installed);
@@ -150,7 +164,7 @@ TEST_F(InstallStepTest, PayloadFailureIsTheOutcomeButTheRestStillRuns) {
     EXPECT_TRUE(RunInstallStep(s, a));
     EXPECT_EQ(s.m_outcome, InstallOutcome::PayloadFailed);
     EXPECT_EQ(InstallExitStatus(s.m_outcome), 2);
-    EXPECT_EQ(a.calls.size(), 15u);  // values, log, shortcuts and the report follow all the same
+    EXPECT_EQ(a.calls.size(), 22u);  // values, log, shortcuts and the report follow all the same
   }
 }
 
@@ -159,10 +173,11 @@ TEST_F(InstallStepTest, NothingRegisteredNamesAMissingFile) {
     std::vector<std::string> missing;
     std::vector<std::string> written;  // values and shortcuts, in order
   } cases[] = {
-      {{}, {"DisplayName", "Publisher", "UninstallString", "DisplayIcon", "2 Kelvane.lnk", "2 卸载.lnk",
-            "16 Kelvane.lnk"}},
+      {{}, {"DisplayName", "Publisher", "UninstallString", "DisplayIcon", "DisplayVersion", "InstallLocation",
+            "InstallDate", "EstimatedSize", "NoModify", "NoRepair", "2 Kelvane.lnk", "2 卸载.lnk", "16 Kelvane.lnk"}},
       {{"kv_Uninstall.exe"}, {"2 Kelvane.lnk", "16 Kelvane.lnk"}},
-      {{"kvUpdate.exe"}, {"DisplayName", "Publisher", "UninstallString", "DisplayIcon", "2 卸载.lnk"}},
+      {{"kvUpdate.exe"}, {"DisplayName", "Publisher", "UninstallString", "DisplayIcon", "DisplayVersion",
+                          "InstallLocation", "InstallDate", "EstimatedSize", "NoModify", "NoRepair", "2 卸载.lnk"}},
       {{"kv_Uninstall.exe", "kvUpdate.exe"}, {}},  // e.g. the payload did not open
   };
   for (const auto& c : cases) {
@@ -174,6 +189,7 @@ TEST_F(InstallStepTest, NothingRegisteredNamesAMissingFile) {
     std::vector<std::string> written;
     for (const auto& call : a.calls) {
       if (call.rfind("value ", 0) == 0) written.push_back(call.substr(6, call.find('=') - 6));
+      if (call.rfind("number ", 0) == 0) written.push_back(call.substr(7, call.find('=') - 7));
       if (call.rfind("save ", 0) == 0) written.push_back(call.substr(5, call.rfind(' ', call.rfind(' ') - 1) - 5));
     }
     EXPECT_EQ(written, c.written) << c.missing.size();
@@ -181,6 +197,95 @@ TEST_F(InstallStepTest, NothingRegisteredNamesAMissingFile) {
     EXPECT_EQ(a.calls.back(), "setup 0 kvpc012");
     EXPECT_EQ(InstallExitStatus(s.m_outcome), 2);
   }
+}
+
+// The values after the four: each is written from what the install found,
+// and one that cannot be formed is left out (an earlier install's stays).
+TEST_F(InstallStepTest, UninstallDetailsFollowTheFourValues) {
+  const std::string padded = std::string(32, '\0');
+  const struct {
+    std::string versionData;
+    CalendarDate today;
+    uint64_t writtenBytes;
+    std::string dir;
+    std::vector<std::string> details;
+  } cases[] = {
+      {std::string(" 2.0.10.7\t") + padded, {2027, 1, 31}, 1, "C:\\Program Files\\Kelvane\\",
+       {"value DisplayVersion=2.0.10.7", "value InstallLocation=C:\\Program Files\\Kelvane",
+        "value InstallDate=20270131", "number EstimatedSize=1"}},
+      // No version: no DisplayVersion, and everything else as ever.
+      {padded + "kvClient.exe\r\n", {2026, 2, 28}, 0, "D:\\", {"value InstallLocation=D:\\",
+       "value InstallDate=20260228", "number EstimatedSize=0"}},
+      {"", {0, 0, 0}, 1025, "\\\\server\\share\\K", {"value InstallLocation=\\\\server\\share\\K",
+       "number EstimatedSize=2"}},
+  };
+  for (const auto& c : cases) {
+    RecordingActions a;
+    a.versionData = c.versionData;
+    a.today = c.today;
+    a.payload.writtenBytes = c.writtenBytes;
+    InstallState s = state;
+    s.m_strInstallDir = c.dir;
+    RunInstallStep(s, a);
+    std::vector<std::string> details(a.calls.begin() + 8, a.calls.end());
+    details.resize(details.size() - 10);  // NoModify, NoRepair, then the log, shortcuts and reports
+    EXPECT_EQ(details, c.details) << c.dir;
+    EXPECT_EQ(a.calls[8 + c.details.size()], "number NoModify=1");
+  }
+}
+
+TEST(UninstallDetails, VersionIsTheReleaseBuildsTextOrNothing) {
+  const struct {
+    std::string data;
+    const char* version;
+  } cases[] = {
+      {std::string("1.4.3") + std::string(27, '\0') + "listing", "1.4.3"},
+      {"1.4.3", "1.4.3"},  // a file shorter than its padding
+      {"0.0.0.0", "0.0.0.0"},
+      {"65535.65535.65535.65535", "65535.65535.65535.65535"},
+      {"01.2.3", "01.2.3"},  // kept as written, as the version resource keeps it
+      {std::string("\xA0\x1F 1.2.3\r\n\x85", 11), "1.2.3"},
+      {std::string(30, ' ') + "1.2.3", ""},  // the version must lie in the first 32 bytes
+      {std::string(26, ' ') + "1.2.3", "1.2.3"},
+      {"1.2.3" + std::string(40, '7'), ""},  // no NUL: the first 32 bytes, which are no version
+      {std::string(32, '\0') + "1.2.3", ""},
+      {"", ""}, {"1.2", ""}, {"1.2.3.4.5", ""}, {"1.2.65536", ""}, {"1.2.000001", ""}, {"1..3", ""},
+      {"1.2.3.", ""}, {".1.2.3", ""}, {"1.2.3-beta", ""}, {"1.2 .3", ""}, {"\xD6\xD0.1.2", ""},
+      {std::string("1.2\0.3", 6), ""},
+  };
+  for (const auto& c : cases) {
+    char version[kVersionTextSize + 1] = "left over";
+    EXPECT_EQ(VersionFromVersionData(c.data.data(), c.data.size(), version), c.version[0] != '\0') << c.data;
+    EXPECT_STREQ(version, c.version) << c.data;
+  }
+}
+
+std::string DateText(const CalendarDate& date) {
+  char text[9] = "left";
+  const bool formed = InstallDateText(date, text);
+  EXPECT_EQ(formed, text[0] != '\0');
+  return text;
+}
+
+TEST(UninstallDetails, DateSizeAndFolderText) {
+  EXPECT_EQ(DateText({2026, 12, 9}), "20261209");
+  EXPECT_EQ(DateText({1, 1, 1}), "00010101");
+  EXPECT_EQ(DateText({9999, 12, 31}), "99991231");
+  for (const CalendarDate bad : {CalendarDate{0, 1, 1}, CalendarDate{10000, 1, 1}, CalendarDate{2026, 0, 1},
+                                 CalendarDate{2026, 13, 1}, CalendarDate{2026, 1, 0}, CalendarDate{2026, 1, 32}}) {
+    EXPECT_EQ(DateText(bad), "") << bad.year << "-" << bad.month << "-" << bad.day;
+  }
+
+  const std::pair<uint64_t, uint32_t> sizes[] = {
+      {0, 0}, {1, 1}, {1023, 1}, {1024, 1}, {1025, 2}, {125000, 123}, {(uint64_t{1} << 42) - 1, 0xFFFFFFFF},
+      {(uint64_t{1} << 42) + 1, 0xFFFFFFFF}, {UINT64_MAX, 0xFFFFFFFF}};
+  for (const auto& s : sizes) EXPECT_EQ(SizeInKib(s.first), s.second) << s.first;
+
+  const std::pair<const char*, const char*> folders[] = {
+      {"C:\\Program Files\\Kelvane\\", "C:\\Program Files\\Kelvane"}, {"D:\\A\\\\", "D:\\A"}, {"D:\\A", "D:\\A"},
+      {"D:", "D:\\"}, {"D:\\", "D:\\"}, {"D:\\软件\\", "D:\\软件"},
+  };
+  for (const auto& f : folders) EXPECT_EQ(InstallLocationText(f.first), f.second) << f.first;
 }
 
 TEST(InstallExitStatus, EachOutcomeHasItsStatus) {

@@ -452,6 +452,7 @@ TEST_F(ExtractTest, FolderEntryThatDidNotBecomeAFolderFails) {
   EXPECT_EQ(2, result.failedCount);
   EXPECT_FALSE(result.Complete());
   EXPECT_EQ("b", ReadAll(Path("inner\\b.txt")));
+  EXPECT_EQ(1u, result.writtenBytes);  // only what was put in place
 }
 
 // The temporary files an install that was ended mid-entry left beside its
@@ -481,7 +482,9 @@ TEST_F(ExtractTest, UnpackingRemovesTheTemporaryFilesOfAnEndedInstall) {
   for (const auto& c : cases) WriteText(Path(c.path), "left");
   ASSERT_TRUE(::CreateDirectoryA(Path("inner\\sub\\~kv9999.tmp").c_str(), nullptr));
 
-  EXPECT_TRUE(UnpackArchive(handle_, Path("inner").c_str()).Complete());
+  const PayloadResult result = UnpackArchive(handle_, Path("inner").c_str());
+  EXPECT_TRUE(result.Complete());
+  EXPECT_EQ(3u, result.writtenBytes);  // a, b and c; the removed files count for nothing
   for (const auto& c : cases) EXPECT_EQ(!c.removed, Exists(Path(c.path))) << c.path;
   EXPECT_TRUE(IsFolder(Path("inner\\sub\\~kv9999.tmp")));
   EXPECT_EQ("c", ReadAll(Path("inner\\sub\\deep\\c.txt")));

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -53,6 +54,8 @@ TEST_F(UninstallValueTest, RejectedArgumentsWriteNothing) {
   EXPECT_EQ(0, WriteUninstallValue(nullptr, "Kelvane"));
   EXPECT_EQ(0, WriteUninstallValue("", "Kelvane"));
   EXPECT_EQ(0, WriteUninstallValue("DisplayName", nullptr));
+  EXPECT_EQ(0, WriteUninstallNumber(nullptr, 1));
+  EXPECT_EQ(0, WriteUninstallNumber("", 1));
   EXPECT_FALSE(KeyExists()) << "a rejected call must not even create the key";
 }
 
@@ -87,6 +90,24 @@ TEST_F(UninstallValueTest, SecondInstallOverwritesEachValue) {
   EXPECT_EQ(std::string("D:\\A\\kv_Uninstall.exe", 22), ReadValue("UninstallString").bytes);
   EXPECT_EQ(std::string("D:\\A\\kv_Uninstall.exe", 22), ReadValue("DisplayIcon").bytes);
   EXPECT_EQ(2u, ValueCount());
+}
+
+// The numbers go in as REG_DWORD, four bytes, into the key the text values
+// use, created when missing; a repeat install changes only what it writes.
+TEST_F(UninstallValueTest, NumbersAreDwordsBesideTheTextValues) {
+  const std::pair<const char*, uint32_t> numbers[] = {{"EstimatedSize", 0}, {"NoModify", 1}, {"NoRepair", 0xFFFFFFFF}};
+  for (const auto& n : numbers) {
+    EXPECT_EQ(1, WriteUninstallNumber(n.first, n.second)) << n.first;
+    const StoredValue v = ReadValue(n.first);
+    ASSERT_EQ(ERROR_SUCCESS, v.status) << n.first;
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), v.type) << n.first;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&n.second), 4), v.bytes) << n.first;
+  }
+  EXPECT_EQ(1, WriteUninstallValue("DisplayVersion", "1.4.3"));
+  EXPECT_EQ(1, WriteUninstallNumber("EstimatedSize", 123));
+  EXPECT_EQ(std::string("\x7B\0\0\0", 4), ReadValue("EstimatedSize").bytes);
+  EXPECT_EQ(std::string("1.4.3", 6), ReadValue("DisplayVersion").bytes);
+  EXPECT_EQ(4u, ValueCount());
 }
 
 TEST_F(UninstallValueTest, EmptyDataIsStoredAsEmptyString) {
