@@ -1,5 +1,6 @@
 #include "ui/main_dlg.h"
 
+#include <cstdlib>
 #include <utility>
 
 #include "base/gdi.h"
@@ -90,10 +91,21 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   return TRUE;
 }
 
-void Ckv_InstallDlg::StartInstallTimers() {
-  HWND progress = m_progressPage.GetSafeHwnd();
-  ::SetTimer(progress, TIMER_INSTALL, 100, nullptr);
-  ::SetTimer(progress, TIMER_PROGRESS, 1000, nullptr);
+void Ckv_InstallDlg::StartInstallTimers() { m_progressPage.StartInstall(); }
+
+void Ckv_InstallDlg::WaitForInstallStep() { (void)m_progressPage.WaitForStep(INFINITE); }
+
+// The session ends anyway (a forced logoff or shutdown): the process goes
+// when this returns. A step that ends within the bound ends the process with
+// the status it earned; one that does not is never reported as a success.
+void Ckv_InstallDlg::OnEndSession() {
+  if (!m_progressPage.InstallUnfinished()) return;
+  if (m_progressPage.WaitForStep(kSessionEndWaitMs) && !m_progressPage.InstallUnfinished()) {
+    std::exit(InstallExitStatus(m_state.m_outcome));
+  }
+  // The step may be writing a file or a registry value: no exit handler may
+  // run under it.
+  (void)::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(InstallExitStatus(InstallOutcome::PayloadFailed)));
 }
 
 // Shows one page and hides the others, going through them in their order.
@@ -131,6 +143,10 @@ void Ckv_InstallDlg::OnInstallFinished() {
 }
 
 void Ckv_InstallDlg::OnCloseButton() {
+  // Unattended, nobody sees a notice, and a close request (taskkill without
+  // /F, a deployment tool's graceful stop) must not end the install: it is
+  // not obeyed at any moment; the run ends when its install has.
+  if (m_state.m_bAdmin) return;
   if (m_progressPage.IsWindowVisible()) {
     // No caption of its own: the box shows the application's name.
     ::MessageBoxA(m_hWnd, "安装进行中，请稍等", m_strAppName.c_str(), MB_OK);
@@ -195,6 +211,15 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       // Alt+F4 and the system menu's Close take the close button's path, so
       // they cannot end an install before its finish page or its updater.
       OnCloseButton();
+      return TRUE;
+    case WM_QUERYENDSESSION:
+      // A logoff or shutdown waits while the install runs (the reason shown
+      // is set by the progress page).
+      SetMessageResult(m_progressPage.InstallUnfinished() ? FALSE : TRUE);
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam) OnEndSession();
+      SetMessageResult(0);
       return TRUE;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {

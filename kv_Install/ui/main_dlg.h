@@ -24,6 +24,9 @@ class Ckv_InstallDlg : public CSkinDlg {
   // appName: the caption of the message boxes without one of their own.
   Ckv_InstallDlg(InstallState& state, std::string appName);
 
+  // Returns once no install step runs any more; its outcome is then final.
+  void WaitForInstallStep();
+
  protected:
   BOOL OnInitDialog() override;
   INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -39,6 +42,10 @@ class Ckv_InstallDlg : public CSkinDlg {
   void OnInstallFinished();
   void OnCloseButton();
   void StartInstallTimers();
+  void OnEndSession();
+
+  // How long a session that ends anyway waits for the install step.
+  static constexpr DWORD kSessionEndWaitMs = 5000;
 
   HICON m_hIcon;
   InstallState& m_state;
