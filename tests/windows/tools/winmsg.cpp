@@ -1,8 +1,12 @@
-// winmsg.exe NAME close|query: speaks to the installer's main window (the
+// winmsg.exe NAME close [WHEN [LATER]] | NAME query: speaks to the installer's main window (the
 // top-level window, shown or hidden, marked with the installer's window
 // property) of a process whose executable is NAME, as the system would. It
 // waits up to 30 s for the window, then prints "key \t value" lines:
-//   close   posts WM_CLOSE (what taskkill without /F sends)
+//   close   posts WM_CLOSE (what taskkill without /F sends); with WHEN, the
+//           moment the file WHEN exists (polled every millisecond, up to
+//           60 s), so that the close lands inside a short stretch of work;
+//           with LATER, then prints "later \t 1" when the file LATER
+//           already exists, else "later \t 0"
 //   query   sends WM_QUERYENDSESSION, as a logoff asks:
 //             answer  the window's answer, 1 (may end) or 0 (refused)
 //             reason  the session-end block reason the window has set, in
@@ -63,7 +67,16 @@ int main(int argc, char** argv) {
     window = search.found;
   }
   if (window == nullptr) return 1;
-  if (std::strcmp(argv[2], "close") == 0) return ::PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
+  if (std::strcmp(argv[2], "close") == 0) {
+    if (argc > 3) {
+      for (DWORD start = ::GetTickCount(); ::GetFileAttributesA(argv[3]) == INVALID_FILE_ATTRIBUTES; ::Sleep(1)) {
+        if (::GetTickCount() - start > 60000) return 1;
+      }
+    }
+    if (!::PostMessageA(window, WM_CLOSE, 0, 0)) return 1;
+    if (argc > 4) std::printf("later\t%d\n", ::GetFileAttributesA(argv[4]) != INVALID_FILE_ATTRIBUTES ? 1 : 0);
+    return 0;
+  }
   DWORD_PTR answer = 0;
   if (!::SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer)) return 1;
   std::printf("answer\t%d\n", answer ? 1 : 0);
