@@ -22,7 +22,6 @@ from registration_test import CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS, LNKINFO, l
 
 BULK = os.path.join(h.BUILD, "kvsetup_bulk.exe")
 PAYLOAD = os.path.join(h.BUILD, "payload", "payload_bulk.zip")
-WINMSG = os.path.join(h.BUILD, "winmsg.exe")
 CLOSED = "[update]\r\nupdatehost=127.0.0.1:1\r\n"  # reports fail at once
 LINKS = [(CSIDL_PROGRAMS, "Kelvane\\Kelvane.lnk"), (CSIDL_PROGRAMS, "Kelvane\\卸载.lnk"),
          (CSIDL_DESKTOPDIRECTORY, "Kelvane.lnk")]
@@ -114,7 +113,7 @@ class KilledInstall(unittest.TestCase):
                     self.assertEqual(after[key], undisturbed, "%s after a kill at the %s" % (key, what))
 
     def test_a_polite_close_never_cuts_the_install_short(self):
-        if not os.path.isfile(WINMSG):
+        if not os.path.isfile(h.WINMSG):
             self.skipTest("winmsg.exe not built")
 
         def taskkill(s):
@@ -126,7 +125,7 @@ class KilledInstall(unittest.TestCase):
             # needs to start: a probe that waits in the prefix posts the same
             # WM_CLOSE the moment the 150th bulk file is there.
             bulk = h.INSTALL_DIR + "\\bulk\\"
-            rc, out, _ = s.run(WINMSG, ["kvsetup.exe", "close", bulk + "f0150.dat", bulk + "f0299.dat"])
+            rc, out, _ = s.run(h.WINMSG, ["kvsetup.exe", "close", bulk + "f0150.dat", bulk + "f0299.dat"])
             self.assertEqual((rc, out.split()), (0, [b"later", b"0"]), "the close did not land inside the unpacking")
 
         cases = [  # (when, is it now, how it is closed)
