@@ -99,7 +99,7 @@ void Ckv_InstallDlg::WaitForInstallStep() { (void)m_progressPage.WaitForStep(INF
 // when this returns. A step that ends within the bound ends the process with
 // the status it earned; one that does not is never reported as a success.
 void Ckv_InstallDlg::OnEndSession() {
-  if (!m_progressPage.InstallUnfinished()) return;
+  if (!m_progressPage.InstallRequested()) return;  // nothing done, nothing to report
   if (m_progressPage.WaitForStep(kSessionEndWaitMs) && !m_progressPage.InstallUnfinished()) {
     std::exit(InstallExitStatus(m_state.m_outcome));
   }

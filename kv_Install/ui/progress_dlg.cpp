@@ -104,7 +104,9 @@ void CProgressDlg::StartInstall() {
   ::SetTimer(m_hWnd, TIMER_PROGRESS, 1000, nullptr);
   // Only a top-level window can hold up the session's end.
   m_hSessionBlock = ::GetAncestor(m_hWnd, GA_ROOT);
-  (void)::ShutdownBlockReasonCreate(m_hSessionBlock, kSessionBlockReason);  // the refusal itself is WM_QUERYENDSESSION's
+  // Only the reason: the refusal itself is the main window's answer to
+  // WM_QUERYENDSESSION.
+  (void)::ShutdownBlockReasonCreate(m_hSessionBlock, kSessionBlockReason);
 }
 
 // The step is over: its thread has ended, so its last write to the install

@@ -39,6 +39,7 @@ class CProgressDlg : public CPageDlg {
   // Sets the install timers on this page and blocks the session's end until
   // the step has finished.
   void StartInstall();
+  bool InstallRequested() const { return m_bInstallRequested; }
   // True from StartInstall until the step has finished.
   bool InstallUnfinished() const { return m_bInstallRequested && !m_bInstallDone; }
   // Waits up to timeoutMs (or INFINITE) for the step's thread to end,

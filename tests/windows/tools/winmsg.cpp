@@ -1,4 +1,4 @@
-// winmsg.exe NAME close [WHEN [LATER]] | NAME query: speaks to the installer's main window (the
+// winmsg.exe NAME close [WHEN [LATER]] | NAME query | NAME endsession: speaks to the installer's main window (the
 // top-level window, shown or hidden, marked with the installer's window
 // property) of a process whose executable is NAME, as the system would. It
 // waits up to 30 s for the window, then prints "key \t value" lines:
@@ -12,6 +12,8 @@
 //             reason  the session-end block reason the window has set, in
 //                     GBK, or "(none)"; "(unknown)" where the system cannot
 //                     tell it (ShutdownBlockReasonQuery missing, as in Wine 8)
+//   endsession  sends WM_ENDSESSION (TRUE, a logoff): the session ends
+//               whatever the window said
 // Exit status 0, or 1 when no such window appeared or it did not answer.
 #include <windows.h>
 
@@ -78,6 +80,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   DWORD_PTR answer = 0;
+  if (std::strcmp(argv[2], "endsession") == 0) {
+    (void)::SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer);
+    return 0;
+  }
   if (!::SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer)) return 1;
   std::printf("answer\t%d\n", answer ? 1 : 0);
   PrintReason(window);
