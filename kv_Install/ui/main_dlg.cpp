@@ -1,6 +1,5 @@
 #include "ui/main_dlg.h"
 
-#include <cstdlib>
 #include <utility>
 
 #include "base/gdi.h"
@@ -76,7 +75,7 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   if (m_state.m_bAdmin) {
     // Unattended: the default folder, with its trailing separator, and go.
     m_state.m_strInstallDir = DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles));
-    StartInstallTimers();
+    m_progressPage.StartInstall();
   } else {
     // Centre on the screen, as a dialog that initialisation did not place.
     RECT window;
@@ -91,22 +90,6 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   return TRUE;
 }
 
-void Ckv_InstallDlg::StartInstallTimers() { m_progressPage.StartInstall(); }
-
-void Ckv_InstallDlg::WaitForInstallStep() { (void)m_progressPage.WaitForStep(INFINITE); }
-
-// The session ends anyway (a forced logoff or shutdown): the process goes
-// when this returns. A step that ends within the bound ends the process with
-// the status it earned; one that does not is never reported as a success.
-void Ckv_InstallDlg::OnEndSession() {
-  if (!m_progressPage.InstallRequested()) return;  // nothing done, nothing to report
-  if (m_progressPage.WaitForStep(kSessionEndWaitMs) && !m_progressPage.InstallUnfinished()) {
-    std::exit(InstallExitStatus(m_state.m_outcome));
-  }
-  // The step may be writing a file or a registry value: no exit handler may
-  // run under it.
-  (void)::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(InstallExitStatus(InstallOutcome::PayloadFailed)));
-}
 
 // Shows one page and hides the others, going through them in their order.
 void Ckv_InstallDlg::ShowPage(const CPageDlg& shown) {
@@ -128,7 +111,7 @@ CPageDlg* Ckv_InstallDlg::VisiblePage() {
 
 void Ckv_InstallDlg::OnStartInstall() {
   ShowPage(m_progressPage);
-  StartInstallTimers();
+  m_progressPage.StartInstall();
   FocusPage(m_progressPage);
 }
 
@@ -218,7 +201,16 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       SetMessageResult(m_progressPage.InstallUnfinished() ? FALSE : TRUE);
       return TRUE;
     case WM_ENDSESSION:
-      if (wParam) OnEndSession();
+      // The session ends anyway (a forced logoff or shutdown): once an
+      // install was asked for, the process goes now. A step that ends within
+      // the bound leaves the status it earned; one that does not is never
+      // reported as a success. No exit handler runs: the step may still be
+      // writing a file or a registry value.
+      if (wParam && m_progressPage.InstallRequested()) {
+        const bool finished = m_progressPage.WaitForStep(kSessionEndWaitMs) && !m_progressPage.InstallUnfinished();
+        const InstallOutcome outcome = finished ? m_state.m_outcome : InstallOutcome::PayloadFailed;
+        (void)::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(InstallExitStatus(outcome)));
+      }
       SetMessageResult(0);
       return TRUE;
     case WM_SYSCOMMAND:

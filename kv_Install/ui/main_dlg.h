@@ -25,7 +25,7 @@ class Ckv_InstallDlg : public CSkinDlg {
   Ckv_InstallDlg(InstallState& state, std::string appName);
 
   // Returns once no install step runs any more; its outcome is then final.
-  void WaitForInstallStep();
+  void WaitForInstallStep() { (void)m_progressPage.WaitForStep(INFINITE); }
 
  protected:
   BOOL OnInitDialog() override;
@@ -41,8 +41,6 @@ class Ckv_InstallDlg : public CSkinDlg {
   void OnStartInstall();
   void OnInstallFinished();
   void OnCloseButton();
-  void StartInstallTimers();
-  void OnEndSession();
 
   // How long a session that ends anyway waits for the install step.
   static constexpr DWORD kSessionEndWaitMs = 5000;

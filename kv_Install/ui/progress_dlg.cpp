@@ -102,8 +102,8 @@ void CProgressDlg::StartInstall() {
   m_bInstallRequested = true;
   ::SetTimer(m_hWnd, TIMER_INSTALL, 100, nullptr);
   ::SetTimer(m_hWnd, TIMER_PROGRESS, 1000, nullptr);
-  // Only a top-level window can hold up the session's end.
-  m_hSessionBlock = ::GetAncestor(m_hWnd, GA_ROOT);
+  // Only a top-level window, the main window, can hold up the session's end.
+  m_hSessionBlock = ::GetParent(m_hWnd);
   // Only the reason: the refusal itself is the main window's answer to
   // WM_QUERYENDSESSION.
   (void)::ShutdownBlockReasonCreate(m_hSessionBlock, kSessionBlockReason);
@@ -134,7 +134,7 @@ bool CProgressDlg::WaitForStep(DWORD timeoutMs) {
   m_bWaitingForStep = true;
   for (;;) {
     const DWORD elapsed = ::GetTickCount() - start;
-    const DWORD left = timeoutMs == INFINITE ? INFINITE : elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
+    const DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;  // INFINITE: some 49 days
     HANDLE thread = m_stepThread.get();
     const DWORD woken = ::MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
     if (woken == WAIT_OBJECT_0) {

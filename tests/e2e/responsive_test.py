@@ -57,11 +57,11 @@ class StalledServers(unittest.TestCase):
         p = s.start_installer([], config="[update]\r\nupdatehost=127.0.0.1:%d\r\n" % http.port, trace=trace)
         wid = s.wait_for_wizard()
         self.assertTrue(wid, "the wizard did not show")
-        self.assertEqual(ask_to_end_session(s)["answer"], "1", "nothing to wait for before Install")
         probe = s.start(h.HANGPROBE, ["kvsetup.exe", str(SERVER_BOUND + 60)], capture=True)
         time.sleep(1)
         if not run_after:
             s.click(wid, *h.RUN_CHECKBOX)
+        self.assertEqual(ask_to_end_session(s)["answer"], "1", "nothing to wait for before Install")
         s.click(wid, *h.INSTALL_BUTTON)
         started = time.time()
         self.assertTrue(s.wait_for(lambda: os.path.isfile(os.path.join(s.unix(h.INSTALL_DIR), "kvClient.exe")),
@@ -81,8 +81,11 @@ class StalledServers(unittest.TestCase):
         # It completes once the servers let go: by itself, or on the finish
         # page, where the session may end again.
         if not run_after:
-            self.assertTrue(s.wait_for(lambda: "立即体验" in s.button_texts(), timeout=SERVER_BOUND + 30),
-                            "no finish page")
+            shown = s.wait_for(lambda: p.poll() is not None or "立即体验" in s.button_texts(),
+                               timeout=SERVER_BOUND + 30)
+            self.assertIsNone(p.poll(), "ended without a finish page, status %s, updater %s" % (p.poll(),
+                                                                                              s.updater_starts()))
+            self.assertTrue(shown, "no finish page: %s" % s.controls())
             self.assertEqual(ask_to_end_session(s)["answer"], "1", "a logoff after the install")
             s.click(wid, *h.FINISH_BUTTON)
         self.assertEqual(p.wait(SERVER_BOUND + 30), 0)
