@@ -90,7 +90,6 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   return TRUE;
 }
 
-
 // Shows one page and hides the others, going through them in their order.
 void Ckv_InstallDlg::ShowPage(const CPageDlg& shown) {
   for (CPageDlg* page : Pages()) page->ShowWindow(page == &shown ? SW_SHOW : SW_HIDE);
