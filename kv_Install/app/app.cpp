@@ -100,6 +100,9 @@ int Ckv_InstallApp::Run() {
     ::TranslateMessage(&msg);
     ::DispatchMessageA(&msg);
   }
+  // The window waits for the step when it goes; a loop ended otherwise waits
+  // here, so the status is read after the step's last write.
+  if (m_pMainWnd != nullptr) static_cast<Ckv_InstallDlg*>(m_pMainWnd)->WaitForInstallStep();
   return ExitStatus();
 }
 

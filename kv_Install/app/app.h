@@ -20,8 +20,13 @@ class Ckv_InstallApp : public InstallState {
   BOOL InitInstance();
   // The unattended run's message loop, until the hidden main window is gone.
   int Run();
-  // Exit status of the process, from the install outcome.
-  int ExitStatus() const { return InstallExitStatus(m_outcome); }
+  // Exit status of the process, from the install outcome. An unattended run
+  // whose install never ran (its window could not be made, its loop ended
+  // early) did not install anything: never 0.
+  int ExitStatus() const {
+    return InstallExitStatus(m_bAdmin && m_outcome == InstallOutcome::NotRun ? InstallOutcome::PayloadFailed
+                                                                               : m_outcome);
+  }
   // The name message boxes show: the executable's file name without extension.
   std::string AppName() const;
 

@@ -34,8 +34,9 @@ class InstallActions {
   virtual bool AskToEndRunningClient() = 0;
   // Ends the process and waits a bounded time for it to be gone.
   virtual void EndProcess(uint32_t processId) = 0;
-  // Ends the installer at once with this exit status (never returns in the
-  // real installer).
+  // Ends the installer with this exit status. The step returns right after
+  // it; the real installer ends at once, or, when the step runs on a thread
+  // of its own, once that thread has returned.
   virtual void EndInstaller(int exitStatus) = 0;
   virtual PayloadResult UnpackPayload(const std::string& installDir) = 0;
   // True when path names a file (not a folder) that is there.

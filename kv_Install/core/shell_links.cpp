@@ -17,9 +17,11 @@ namespace {
 
 using LinkObject = UniqueCom<IShellLinkA>;
 
-// The run link and the uninstall link. They live until the process ends; a
-// later CreateShellLinks releases them before making new ones. Made on first
-// use, after COM is up, so that they are released at exit before COM is.
+// The run link and the uninstall link, from CreateShellLinks until
+// ReleaseShellLinks (a later CreateShellLinks releases them first). Whoever
+// makes them releases them on the same thread before that thread's
+// CoUninitialize: a COM object released outside its apartment, or after it
+// is gone, is released into freed memory.
 struct Links {
   LinkObject run;
   LinkObject uninstall;
@@ -57,13 +59,18 @@ bool FormatPath(char (&out)[MAX_PATH], const char* format, Args... args) {
 }  // namespace
 
 void CreateShellLinks(const char* installDir) {
+  ReleaseShellLinks();
   Links& links = TheLinks();
-  links.run.reset();
-  links.uninstall.reset();
 
   const std::string workDir = TrimTrailingBackslashes(installDir != nullptr ? installDir : "");
   links.run = MakeLink(workDir, kUpdaterExe, "运行Kelvane");
   links.uninstall = MakeLink(workDir, kUninstallExe, "卸载Kelvane");
+}
+
+void ReleaseShellLinks() {
+  Links& links = TheLinks();
+  links.run.reset();
+  links.uninstall.reset();
 }
 
 int SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) {

@@ -75,7 +75,7 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   if (m_state.m_bAdmin) {
     // Unattended: the default folder, with its trailing separator, and go.
     m_state.m_strInstallDir = DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles));
-    StartInstallTimers();
+    m_progressPage.StartInstall();
   } else {
     // Centre on the screen, as a dialog that initialisation did not place.
     RECT window;
@@ -88,12 +88,6 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
                    work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   return TRUE;
-}
-
-void Ckv_InstallDlg::StartInstallTimers() {
-  HWND progress = m_progressPage.GetSafeHwnd();
-  ::SetTimer(progress, TIMER_INSTALL, 100, nullptr);
-  ::SetTimer(progress, TIMER_PROGRESS, 1000, nullptr);
 }
 
 // Shows one page and hides the others, going through them in their order.
@@ -116,7 +110,7 @@ CPageDlg* Ckv_InstallDlg::VisiblePage() {
 
 void Ckv_InstallDlg::OnStartInstall() {
   ShowPage(m_progressPage);
-  StartInstallTimers();
+  m_progressPage.StartInstall();
   FocusPage(m_progressPage);
 }
 
@@ -131,6 +125,10 @@ void Ckv_InstallDlg::OnInstallFinished() {
 }
 
 void Ckv_InstallDlg::OnCloseButton() {
+  // Unattended, nobody sees a notice, and a close request (taskkill without
+  // /F, a deployment tool's graceful stop) must not end the install: it is
+  // not obeyed at any moment; the run ends when its install has.
+  if (m_state.m_bAdmin) return;
   if (m_progressPage.IsWindowVisible()) {
     // No caption of its own: the box shows the application's name.
     ::MessageBoxA(m_hWnd, "安装进行中，请稍等", m_strAppName.c_str(), MB_OK);
@@ -195,6 +193,24 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       // Alt+F4 and the system menu's Close take the close button's path, so
       // they cannot end an install before its finish page or its updater.
       OnCloseButton();
+      return TRUE;
+    case WM_QUERYENDSESSION:
+      // A logoff or shutdown waits while the install runs (the reason shown
+      // is set by the progress page).
+      SetMessageResult(m_progressPage.InstallUnfinished() ? FALSE : TRUE);
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session ends anyway (a forced logoff or shutdown): once an
+      // install was asked for, the process goes now. A step that ends within
+      // the bound leaves the status it earned; one that does not is never
+      // reported as a success. No exit handler runs: the step may still be
+      // writing a file or a registry value.
+      if (wParam && m_progressPage.InstallRequested()) {
+        const bool finished = m_progressPage.WaitForStep(kSessionEndWaitMs) && !m_progressPage.InstallUnfinished();
+        const InstallOutcome outcome = finished ? m_state.m_outcome : InstallOutcome::PayloadFailed;
+        (void)::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(InstallExitStatus(outcome)));
+      }
+      SetMessageResult(0);
       return TRUE;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {

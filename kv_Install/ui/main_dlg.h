@@ -24,6 +24,9 @@ class Ckv_InstallDlg : public CSkinDlg {
   // appName: the caption of the message boxes without one of their own.
   Ckv_InstallDlg(InstallState& state, std::string appName);
 
+  // Returns once no install step runs any more; its outcome is then final.
+  void WaitForInstallStep() { (void)m_progressPage.WaitForStep(INFINITE); }
+
  protected:
   BOOL OnInitDialog() override;
   INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -38,7 +41,9 @@ class Ckv_InstallDlg : public CSkinDlg {
   void OnStartInstall();
   void OnInstallFinished();
   void OnCloseButton();
-  void StartInstallTimers();
+
+  // How long a session that ends anyway waits for the install step.
+  static constexpr DWORD kSessionEndWaitMs = 5000;
 
   HICON m_hIcon;
   InstallState& m_state;

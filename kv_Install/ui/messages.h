@@ -11,7 +11,6 @@ constexpr UINT WM_INSTALL_FINISHED = WM_USER + 102;  // posted by the progress t
 
 // From the install step's thread to the progress page (see progress_dlg.h).
 constexpr UINT WM_STEP_ASK_END_CLIENT = WM_USER + 110;  // sent; the result is 1 for OK
-constexpr UINT WM_STEP_END_INSTALLER = WM_USER + 111;   // sent; wParam is the exit status
 constexpr UINT WM_STEP_DONE = WM_USER + 112;            // posted when the step has returned
 
 constexpr UINT_PTR TIMER_PROGRESS = 10002;  // 1000 ms: steps the bar, decides completion

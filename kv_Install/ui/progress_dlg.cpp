@@ -8,6 +8,7 @@
 #include "core/install_step.h"
 #include "core/process.h"
 #include "core/progress_tick.h"
+#include "core/shell_links.h"
 #include "res/resource.h"
 #include "ui/messages.h"
 
@@ -24,16 +25,20 @@ class ProgressControl : public ProgressBar {
   HWND bar_;
 };
 
-// The actions as the step's own thread performs them: the two that belong to
-// the window's thread are asked of the page, which answers before the step
-// goes on.
+// What Windows shows beside the installer while it holds up a logoff or a
+// shutdown.
+constexpr wchar_t kSessionBlockReason[] = L"正在安装 Kelvane，请稍候";
+
+// The actions as the step's own thread performs them: the question belongs
+// to the window's thread and is asked of the page, which answers before the
+// step goes on. The end after a refusal is the window's thread's too, once
+// this thread has returned (OnStepDone): ending the process from here would
+// leave the window's thread in the middle of whatever it does.
 class StepThreadActions : public Win32InstallActions {
  public:
   StepThreadActions(HWND page, const ReportIdentity& identity) : Win32InstallActions(page, identity), page_(page) {}
   bool AskToEndRunningClient() override { return ::SendMessageA(page_, WM_STEP_ASK_END_CLIENT, 0, 0) == 1; }
-  void EndInstaller(int exitStatus) override {
-    ::SendMessageA(page_, WM_STEP_END_INSTALLER, static_cast<WPARAM>(exitStatus), 0);
-  }
+  void EndInstaller(int) override {}
 
  private:
   HWND page_;
@@ -79,19 +84,72 @@ void CProgressDlg::OnInstallTimer() {
 
 DWORD WINAPI CProgressDlg::StepThread(void* param) {
   auto* page = static_cast<CProgressDlg*>(param);
-  // The shortcuts are COM objects of this thread's own apartment.
+  HWND window = page->m_hWnd;  // the page outlives this thread (WM_DESTROY waits for it)
+  // The shortcuts are COM objects of this thread's own apartment, and go
+  // before it does.
   const HRESULT com = ::CoInitialize(nullptr);
-  StepThreadActions actions(page->m_hWnd, page->m_identity);
-  (void)RunInstallStep(page->m_state, actions);  // the outcome is kept in the install state
+  {
+    StepThreadActions actions(window, page->m_identity);
+    (void)RunInstallStep(page->m_state, actions);  // the outcome is kept in the install state
+  }
+  ReleaseShellLinks();
   if (SUCCEEDED(com)) ::CoUninitialize();
-  ::PostMessageA(page->m_hWnd, WM_STEP_DONE, 0, 0);
+  ::PostMessageA(window, WM_STEP_DONE, 0, 0);
   return 0;
 }
 
-void CProgressDlg::OnStepDone() {
-  if (m_stepThread) (void)::WaitForSingleObject(m_stepThread.get(), INFINITE);  // it has only to return
+void CProgressDlg::StartInstall() {
+  m_bInstallRequested = true;
+  ::SetTimer(m_hWnd, TIMER_INSTALL, 100, nullptr);
+  ::SetTimer(m_hWnd, TIMER_PROGRESS, 1000, nullptr);
+  // Only a top-level window, the main window, can hold up the session's end.
+  m_hSessionBlock = ::GetParent(m_hWnd);
+  // Only the reason: the refusal itself is the main window's answer to
+  // WM_QUERYENDSESSION.
+  (void)::ShutdownBlockReasonCreate(m_hSessionBlock, kSessionBlockReason);
+}
+
+// The step is over: its thread has ended, so its last write to the install
+// state is seen from here on, and the session may end again.
+void CProgressDlg::JoinStep() {
+  if (m_stepThread) (void)::WaitForSingleObject(m_stepThread.get(), INFINITE);
   m_stepThread.reset();
   m_bInstallDone = 1;
+  if (m_hSessionBlock != nullptr) (void)::ShutdownBlockReasonDestroy(m_hSessionBlock);
+  m_hSessionBlock = nullptr;
+}
+
+void CProgressDlg::OnStepDone() {
+  if (m_bInstallDone) return;  // WaitForStep has seen it end
+  JoinStep();
+  if (m_state.m_outcome == InstallOutcome::Refused) {
+    Win32InstallActions(m_hWnd, m_identity).EndInstaller(InstallExitStatus(m_state.m_outcome));
+  }
+}
+
+bool CProgressDlg::WaitForStep(DWORD timeoutMs) {
+  if (!m_stepThread) return true;
+  const DWORD start = ::GetTickCount();
+  bool ended = false;
+  m_bWaitingForStep = true;
+  for (;;) {
+    const DWORD elapsed = ::GetTickCount() - start;
+    const DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;  // INFINITE: some 49 days
+    HANDLE thread = m_stepThread.get();
+    const DWORD woken = ::MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
+    if (woken == WAIT_OBJECT_0) {
+      ended = true;
+      break;
+    }
+    if (woken != WAIT_OBJECT_0 + 1) break;  // time is up
+    // The step waits for an answer: peeking answers the sent messages and
+    // takes nothing from the queue.
+    MSG msg;
+    (void)::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  m_bWaitingForStep = false;
+  if (ended) JoinStep();
+  return ended;
 }
 
 void CProgressDlg::OnProgressTimer() {
@@ -129,10 +187,8 @@ INT_PTR CProgressDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       else if (wParam == TIMER_PROGRESS) OnProgressTimer();
       return TRUE;
     case WM_STEP_ASK_END_CLIENT:
-      SetMessageResult(Win32InstallActions(m_hWnd, m_identity).AskToEndRunningClient() ? 1 : 0);
-      return TRUE;
-    case WM_STEP_END_INSTALLER:
-      Win32InstallActions(m_hWnd, m_identity).EndInstaller(static_cast<int>(wParam));
+      // While the program waits to end, nobody is there to answer: "no".
+      SetMessageResult(!m_bWaitingForStep && Win32InstallActions(m_hWnd, m_identity).AskToEndRunningClient() ? 1 : 0);
       return TRUE;
     case WM_STEP_DONE:
       OnStepDone();
@@ -141,6 +197,8 @@ INT_PTR CProgressDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       SetMessageResult(1);
       return TRUE;
     case WM_DESTROY:
+      // The step's reports use the sockets library: it stops after the step.
+      (void)WaitForStep(INFINITE);
       if (m_bSocketsStarted) ::WSACleanup();
       m_bSocketsStarted = false;
       return FALSE;

@@ -13,12 +13,17 @@
 //    the step posts after its last action. Until then m_bInstallDone is 0,
 //    so no tick completes the install and the finish page or the updater
 //    cannot come early.
-//  - The question box and the end of the installer after a refusal belong to
-//    the window's thread: the step sends WM_STEP_ASK_END_CLIENT and
-//    WM_STEP_END_INSTALLER and waits for them, in its own order.
+//  - The question box belongs to the window's thread: the step sends
+//    WM_STEP_ASK_END_CLIENT and waits for the answer. After a refusal the
+//    step returns at once, and the window's thread ends the installer once
+//    the step's thread is gone.
 //  - Nothing closes the page while the step runs: every close path shows the
-//    notice while this page is visible, and the unattended window goes only
-//    at WM_INSTALL_FINISHED.
+//    notice while this page is visible, and the unattended window ignores
+//    close requests and goes only at WM_INSTALL_FINISHED. Should the page go
+//    all the same, its WM_DESTROY waits for the step before it stops the
+//    sockets library, and the program waits for the step before it exits.
+//  - From the install request until the step has finished, the session's
+//    end is blocked with a reason the system shows.
 #pragma once
 
 #include "base/handles.h"
@@ -31,6 +36,17 @@ class CProgressDlg : public CPageDlg {
   // The install step runs on state and keeps its outcome there.
   explicit CProgressDlg(InstallState& state);
 
+  // Sets the install timers on this page and blocks the session's end until
+  // the step has finished.
+  void StartInstall();
+  bool InstallRequested() const { return m_bInstallRequested; }
+  // True from StartInstall until the step has finished.
+  bool InstallUnfinished() const { return m_bInstallRequested && !m_bInstallDone; }
+  // Waits up to timeoutMs (or INFINITE) for the step's thread to end,
+  // answering what the step sends meanwhile (a question is answered "no",
+  // with no box). True when no step runs any more.
+  bool WaitForStep(DWORD timeoutMs);
+
  protected:
   BOOL OnInitDialog() override;
   INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -38,6 +54,7 @@ class CProgressDlg : public CPageDlg {
  private:
   void OnInstallTimer();
   void OnStepDone();
+  void JoinStep();
   void OnProgressTimer();
   static DWORD WINAPI StepThread(void* page);
   void Layout(int cx, int cy) override;
@@ -47,5 +64,8 @@ class CProgressDlg : public CPageDlg {
   int m_bInstallDone = 0;
   UniqueHandle m_stepThread;
   bool m_bStepStarted = false;
+  bool m_bInstallRequested = false;
+  bool m_bWaitingForStep = false;   // inside WaitForStep: no question box
+  HWND m_hSessionBlock = nullptr;   // the window whose session-end block reason is set
   bool m_bSocketsStarted = false;
 };

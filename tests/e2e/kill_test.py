@@ -4,7 +4,12 @@ and shortcut files of an install nobody disturbed, and no temporary file.
 
 kvsetup_bulk.exe carries 300 more files, so that its unpacking can be caught
 at its first, middle and last entries; a full listen queue on the log port and
-a silent update host hold it at each report."""
+a silent update host hold it at each report.
+
+A polite close (WM_CLOSE, what taskkill without /F sends to the program's
+windows) is not a kill: the unattended run does not obey it at any moment, and
+ends with the complete install and status 0. A session that ends anyway waits
+at most 5 s for the install, and never ends it with 0 when it was not done."""
 import hashlib
 import os
 import time
@@ -107,6 +112,48 @@ class KilledInstall(unittest.TestCase):
                 after = state(s)
                 for key, undisturbed in self.undisturbed.items():
                     self.assertEqual(after[key], undisturbed, "%s after a kill at the %s" % (key, what))
+
+    def test_a_polite_close_never_cuts_the_install_short(self):
+        if not os.path.isfile(h.WINMSG):
+            self.skipTest("winmsg.exe not built")
+
+        def taskkill(s):
+            rc, out, err = s.wine("taskkill", "/im", "kvsetup.exe")  # no /F: WM_CLOSE to its windows
+            self.assertEqual(rc, 0, (out + err).decode("gbk", "replace"))
+
+        def wm_close_mid_unpack(s):
+            # The unpacking takes a fraction of a second, less than taskkill
+            # needs to start: a probe that waits in the prefix posts the same
+            # WM_CLOSE the moment the 150th bulk file is there.
+            bulk = h.INSTALL_DIR + "\\bulk\\"
+            rc, out, _ = s.run(h.WINMSG, ["kvsetup.exe", "close", bulk + "f0150.dat", bulk + "f0299.dat"])
+            self.assertEqual((rc, out.split()), (0, [b"later", b"0"]), "the close did not land inside the unpacking")
+
+        def logoff(s):
+            self.assertEqual(s.run(h.WINMSG, ["kvsetup.exe", "endsession"])[0], 0)
+
+        # (when, is it now given the session and the update host, how it is
+        # closed, the exit status, the seconds it may take at most)
+        cases = [
+            ("1 s", lambda s, http: time.sleep(1) is None, taskkill, 0, 120),
+            ("first entry", lambda s, http: files_written(s) >= 1, taskkill, 0, 120),
+            ("mid-unpack", lambda s, http: True, wm_close_mid_unpack, 0, 120),
+            # Everything is written; the update host holds the last report.
+            ("HTTP report, session ends", lambda s, http: http.connections >= 1, logoff, 2, 5 + 10),
+        ]
+        for when, now, close, status, bound in cases:
+            with self.subTest(closed_at=when), h.WineSession() as s, SlowHttpListener("silent") as http:
+                p = s.start_installer(["admin"], config="[update]\r\nupdatehost=127.0.0.1:%d\r\n" % http.port,
+                                      exe=BULK)
+                self.assertTrue(s.wait_for(lambda: now(s, http) or p.poll() is not None, timeout=90, interval=0.02),
+                                when)
+                self.assertIsNone(p.poll(), "the install ended before the close at the %s" % when)
+                close(s)
+                self.assertEqual(p.wait(bound), status)
+                self.assertGreaterEqual(http.connections, 1, "the step was cut short before its report")
+                after = state(s)
+                for key, undisturbed in self.undisturbed.items():
+                    self.assertEqual(after[key], undisturbed, "%s after a close at the %s" % (key, when))
 
 
 if __name__ == "__main__":

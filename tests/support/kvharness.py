@@ -29,6 +29,7 @@ SHIPPED = os.environ.get("KV_SHIPPED_BUILD", os.path.join(ROOT, "build", "window
 TEMPLATE = os.environ.get("KV_TEMPLATE_PREFIX", os.path.join(BUILD, "wine", "template"))
 KVSETUP = os.path.join(BUILD, "kvsetup.exe")
 WINTEXT = os.path.join(BUILD, "wintext.exe")
+WINMSG = os.path.join(BUILD, "winmsg.exe")  # closes the main window, or asks it whether the session may end
 HANGPROBE = os.path.join(BUILD, "hangprobe.exe")  # the longest wait for the main window's answer
 KVSETUP_BADPAYLOAD = os.path.join(BUILD, "kvsetup_badpayload.exe")  # readme.txt with a wrong CRC-32
 KVZIP = os.path.join(BUILD, "kvzip.exe")
@@ -170,11 +171,15 @@ class WineSession:
         return folder
 
     # --- programs ----------------------------------------------------------
-    def start(self, exe, args=(), cwd=None, capture=False):
+    def start(self, exe, args=(), cwd=None, capture=False, trace=None):
         """Starts a Windows program (Linux path) with cwd a Linux folder;
-        its output is kept for communicate() only when capture is set."""
+        its output is kept for communicate() only when capture is set, its
+        Wine trace (stderr) in the file trace when given."""
         out = subprocess.PIPE if capture else subprocess.DEVNULL
-        p = subprocess.Popen(["wine", exe, *args], cwd=cwd or self.drive_c, env=self.env, stdout=out, stderr=out)
+        err = open(trace, "wb") if trace else out
+        p = subprocess.Popen(["wine", exe, *args], cwd=cwd or self.drive_c, env=self.env, stdout=out, stderr=err)
+        if trace:
+            err.close()
         self.procs.append(p)
         return p
 
@@ -183,12 +188,12 @@ class WineSession:
         out, err = p.communicate(timeout=timeout)
         return p.returncode, out, err
 
-    def start_installer(self, args=(), folder=DOWNLOADS, config=None, exe=KVSETUP, name="kvsetup.exe"):
+    def start_installer(self, args=(), folder=DOWNLOADS, config=None, exe=KVSETUP, name="kvsetup.exe", trace=None):
         """Starts kvsetup.exe (a copy of exe) from folder, with .\\config.ini
-        when given."""
+        when given (and its Wine trace in the file trace)."""
         self.installer_name = name
         cwd = self.prepare_folder(folder, config, exe, name)
-        return self.start(os.path.join(cwd, name), args, cwd)
+        return self.start(os.path.join(cwd, name), args, cwd, trace=trace)
 
     def wine(self, *args, timeout=60, loader="wine"):
         """Runs a Wine built-in command (reg, cmd, ...) and returns its output.
