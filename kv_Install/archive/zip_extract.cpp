@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <utility>
 
 #include "archive/zip_name_rules.h"
@@ -127,14 +126,15 @@ UniqueHandle CreateTempFile(const char* folderPath, char* temp) {
   return UniqueHandle();
 }
 
-// Whether name is one CreateTempFile makes.
-bool IsTempFileName(const char* name) {
-  if (std::strlen(name) != kZipTempNameLength || std::strncmp(name, "~kv", 3) != 0 ||
-      std::strcmp(name + 7, ".tmp") != 0) {
-    return false;
-  }
-  for (int i = 3; i < 7; ++i) {
-    if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'A' && name[i] <= 'F'))) return false;
+// Whether name, as the file system lists it, is one CreateTempFile makes;
+// if so, its (ASCII) GBK form into narrow.
+bool IsTempFileName(const wchar_t* name, char (&narrow)[kZipTempNameLength + 1]) {
+  static const char kPattern[] = "~kv????.tmp";
+  for (size_t i = 0; i <= kZipTempNameLength; ++i) {
+    const wchar_t c = name[i];
+    const bool hex = (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
+    if (kPattern[i] == '?' ? !hex : c != static_cast<unsigned char>(kPattern[i])) return false;
+    narrow[i] = static_cast<char>(c);
   }
   return true;
 }
@@ -218,14 +218,14 @@ int ZipRemoveTempFiles(const char* folder) {
   int removed = 0;
   do {
     // The search matches other cases and short 8.3 names as well: each hit
-    // is judged by its own name (one GBK cannot hold is none of ours).
-    std::string name;
+    // is judged by its own name.
+    char name[kZipTempNameLength + 1];
     if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0 ||
-        !Utf16ToGbk(reinterpret_cast<const char16_t*>(found.cFileName), &name) || !IsTempFileName(name.c_str())) {
+        !IsTempFileName(found.cFileName, name)) {
       continue;
     }
     char path[kPathSize];
-    if (!JoinPath(path, folder, separator, name.c_str())) continue;
+    if (!JoinPath(path, folder, separator, name)) continue;
     const WidePath widePath(path);
     if (widePath.ok() && ::DeleteFileW(widePath.c_str())) ++removed;
   } while (::FindNextFileW(search.get(), &found));

@@ -4,18 +4,17 @@
 // on every Windows. Windows only.
 #pragma once
 
-#include <string>
-
-#include "base/gbk_text.h"
+#include <windows.h>
 
 class WidePath {
  public:
-  explicit WidePath(const char* gbk) : ok_(GbkToUtf16(gbk, &text_)) {}
-  // False when the bytes are not GBK; c_str() is then empty.
+  explicit WidePath(const char* gbk);
+  // False when the bytes are not GBK or do not fit the path limit; c_str()
+  // is then empty.
   bool ok() const { return ok_; }
-  const wchar_t* c_str() const { return reinterpret_cast<const wchar_t*>(text_.c_str()); }
+  const wchar_t* c_str() const { return text_; }
 
  private:
-  std::u16string text_;
+  wchar_t text_[MAX_PATH];
   bool ok_;
 };

@@ -26,6 +26,7 @@
 
 #include "archive/payload.h"
 #include "archive/zip_wide_path.h"
+#include "base/gbk_text.h"
 #endif
 #include "archive/zip_reader.h"
 #include "archive_check.h"
