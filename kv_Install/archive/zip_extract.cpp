@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "archive/zip_name_rules.h"
-#include "archive/zip_wide_path.h"
 #include "archive/zip_reader.h"
+#include "archive/zip_wide_path.h"
 #include "base/handles.h"
 #include "base/path_names.h"
 
