@@ -1,7 +1,8 @@
 """End-to-end harness: the real kvsetup.exe in a private Wine prefix.
 
 Each WineSession copies the test run's pristine template prefix, starts its own
-virtual display, and runs Windows programs there with code page 936 and TZ=UTC.
+virtual display, and runs Windows programs there with code page 936 (or another
+ANSI code page the session asks for) and TZ=UTC.
 The test then inspects the prefix from Linux: files under drive_c, registry
 values through `wine reg query`, and windows through xdotool.
 
@@ -58,6 +59,9 @@ CLOSE_BUTTON = (688 - 13 - 11, 21)
 # payload names this log port; the update host comes from .\config.ini.
 LOG_PORT = 16666
 
+# The Unix locale that gives Wine each ANSI code page (./kv setup makes them).
+LOCALE_OF_CODE_PAGE = {936: "zh_CN.UTF-8", 1252: "en_US.UTF-8", 950: "zh_TW.UTF-8"}
+
 
 def gbk(text):
     return text.encode("gbk")
@@ -86,7 +90,7 @@ class Display:
 class WineSession:
     """A fresh prefix and display; use as a context manager."""
 
-    def __init__(self, template=TEMPLATE, own_display=True):
+    def __init__(self, template=TEMPLATE, own_display=True, code_page=936):
         if not os.path.isfile(os.path.join(template, "system.reg")):
             raise unittest.SkipTest("no template prefix at %s (run through ctest)" % template)
         self.tmp = tempfile.mkdtemp(prefix="kv-e2e-")
@@ -100,7 +104,7 @@ class WineSession:
             "WINEARCH": "win64",
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
-            "LC_ALL": "zh_CN.UTF-8",
+            "LC_ALL": LOCALE_OF_CODE_PAGE[code_page],
             "TZ": "UTC",
         })
         if not RUNS_32_BIT:
