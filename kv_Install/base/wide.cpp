@@ -8,10 +8,6 @@ namespace {
 
 constexpr UINT kGbk = 936;
 
-std::u16string_view AsU16(std::wstring_view text) {
-  return {reinterpret_cast<const char16_t*>(text.data()), text.size()};
-}
-
 }  // namespace
 
 std::wstring Wide(std::string_view gbk) {

@@ -5,6 +5,11 @@
 #include <string>
 #include <string_view>
 
+// A W call's text as the pair takes it (wchar_t is 16-bit on Windows).
+inline std::u16string_view AsU16(std::wstring_view text) {
+  return {reinterpret_cast<const char16_t*>(text.data()), text.size()};
+}
+
 // GBK text as UTF-16 for a W call. Bytes that are not GBK show as U+FFFD
 // rather than dropping the whole text: this is for showing, never for paths
 // the program writes to.

@@ -1,6 +1,6 @@
 #include "skin/png_button.h"
 
-#include <cstring>
+#include <string>
 
 #include "base/gdi.h"
 #include "res/resource.h"
@@ -52,7 +52,7 @@ const CImage& CPngButton::FaceFor(int state) const {
 
 void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
   HDC dc = item.hDC;
-  const std::string caption = GetWindowText();
+  const std::wstring caption = WindowTextW(m_hWnd);
   m_nState = SelectButtonState(m_nMode, m_bHover != 0, item.itemState, &m_bLatched, m_nState);
 
   const SkinRect rc = ToSkinRect(item.rcItem);
@@ -68,18 +68,18 @@ void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
   HGDIOBJ font = theTheme.m_fontButton.get();
   ScopedSelect selectFont(dc, font != nullptr ? font : ::GetCurrentObject(dc, OBJ_FONT));
   SIZE extent = {0, 0};
-  (void)::GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+  (void)::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
   const CaptionPlacement placement = PlacePngCaption(m_nTextPos, rc, {extent.cx, extent.cy}, m_nNormalWidth);
   RECT target = ToRect(placement.rect);
   switch (placement.kind) {
     case CaptionKind::Centred:
-      (void)::DrawTextA(dc, caption.c_str(), -1, &target, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      (void)::DrawTextW(dc, caption.c_str(), -1, &target, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
       break;
     case CaptionKind::BelowCentre:
-      (void)::DrawTextA(dc, caption.c_str(), -1, &target, DT_WORDBREAK);
+      (void)::DrawTextW(dc, caption.c_str(), -1, &target, DT_WORDBREAK);
       break;
     case CaptionKind::BesideFace:
-      (void)::TextOutA(dc, placement.x, placement.y, caption.c_str(), static_cast<int>(caption.size()));
+      (void)::TextOutW(dc, placement.x, placement.y, caption.c_str(), static_cast<int>(caption.size()));
       break;
     case CaptionKind::None:
       break;
@@ -87,9 +87,8 @@ void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 void CPngButton::SizeToContent() {
-  char caption[512] = {};
-  (void)::GetWindowTextA(m_hWnd, caption, sizeof caption);
-  const bool hasCaption = caption[0] != '\0';
+  const std::wstring caption = WindowTextW(m_hWnd);
+  const bool hasCaption = !caption.empty();
   const bool hasFace = !m_imgNormal.IsNull();
   if (!hasCaption && !hasFace) return;
 
@@ -97,7 +96,7 @@ void CPngButton::SizeToContent() {
   HGDIOBJ font = theTheme.m_fontButton.get();
   ScopedSelect selectFont(dc.get(), font != nullptr ? font : ::GetCurrentObject(dc.get(), OBJ_FONT));
   SIZE extent = {0, 0};
-  if (hasCaption) (void)::GetTextExtentPoint32A(dc.get(), caption, static_cast<int>(std::strlen(caption)), &extent);
+  if (hasCaption) (void)::GetTextExtentPoint32W(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &extent);
   SkinSize size = {0, 0};
   if (PngButtonSize(hasCaption, {extent.cx, extent.cy}, hasFace, {m_nNormalWidth, m_nNormalHeight}, &size)) {
     (void)SetWindowPos(nullptr, 0, 0, size.cx, size.cy,

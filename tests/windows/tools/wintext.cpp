@@ -3,6 +3,8 @@
 // tests that need what X cannot tell them (child controls are not X windows):
 //   depth \t class \t control ID \t style (hex) \t x,y,w,h (top-level client coordinates) \t text
 // A top-level window has depth 0; its descendants follow it, depth first.
+// The text is read as UTF-16 and printed as GBK (code page 936 named, '?'
+// for what GBK cannot hold), whatever the system's code page.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,16 +17,18 @@ namespace {
 
 void Print(HWND window, HWND top, int depth) {
   char cls[128] = {};
-  char text[1024] = {};
+  wchar_t wide[1024] = {};
   ::GetClassNameA(window, cls, sizeof cls);
   // WM_GETTEXT, not GetWindowText: across processes the latter gives the
   // creation text of an edit box, not what it holds now. A busy installer
   // (the install step blocks its thread) gets a second to answer.
   DWORD_PTR copied = 0;
-  if (!::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000,
+  if (!::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 1000,
                              &copied)) {
-    ::GetWindowTextA(window, text, sizeof text);
+    ::GetWindowTextW(window, wide, 1024);
   }
+  char text[2048] = {};
+  ::WideCharToMultiByte(936, 0, wide, -1, text, sizeof text, "?", nullptr);
   RECT rc;
   ::GetWindowRect(window, &rc);
   POINT origin = {0, 0};
