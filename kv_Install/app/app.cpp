@@ -56,7 +56,7 @@ BOOL Ckv_InstallApp::InitInstance() {
   m_bRunAfterInstall = 0;
   // The command line is only searched: a character GBK cannot hold (a
   // download folder named in Korean, say) stands as '?' and harms nothing.
-  m_bAdmin = IsUnattendedCommandLine(NarrowOrPlaceholder(::GetCommandLineW()).c_str()) ? 1 : 0;
+  m_bAdmin = IsUnattendedCommandLine(NarrowOrPlaceholder(AsU16(::GetCommandLineW())).c_str()) ? 1 : 0;
 
   if (AnotherInstallerRuns()) {
     // Unattended: a status of its own, at once. Interactive: the running
@@ -94,7 +94,7 @@ std::string Ckv_InstallApp::AppName() const {
   // Only shown, as the message boxes' caption: '?' may stand for a character.
   wchar_t path[1024] = {};
   const DWORD n = ::GetModuleFileNameW(nullptr, path, 1024);
-  return ProgramTitle(n > 0 && n < 1024 ? NarrowOrPlaceholder(path) : std::string("kvsetup.exe"));
+  return ProgramTitle(n > 0 && n < 1024 ? NarrowOrPlaceholder(AsU16(path)) : std::string("kvsetup.exe"));
 }
 
 int Ckv_InstallApp::Run() {

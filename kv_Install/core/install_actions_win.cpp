@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "archive/payload.h"
-#include "base/wide.h"
 #include "core/process.h"
 #include "core/registration.h"
 #include "core/shell_links.h"
@@ -15,7 +14,7 @@ uint32_t Win32InstallActions::FindProcessByExeName(const char* exeName) {
 }
 
 bool Win32InstallActions::AskToEndRunningClient() {
-  return ::MessageBoxW(owner_, Wide("发现Kelvane正在运行，是否终止?").c_str(), Wide("提示").c_str(), MB_OKCANCEL) == IDOK;
+  return ::MessageBoxA(owner_, "发现Kelvane正在运行，是否终止?", "提示", MB_OKCANCEL) == IDOK;
 }
 
 void Win32InstallActions::EndProcess(uint32_t processId) { EndProcessAndWait(processId); }

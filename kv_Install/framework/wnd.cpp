@@ -39,7 +39,8 @@ void CWnd::Unbind() {
 
 bool CWnd::Create(const char* className, const char* caption, DWORD style, const RECT& rect, HWND parent, int id) {
   if (m_hWnd != nullptr) return false;
-  HWND hwnd = ::CreateWindowExW(0, Wide(className).c_str(), Wide(caption).c_str(), style, rect.left, rect.top, rect.right - rect.left,
+  HWND hwnd = ::CreateWindowExW(0, WStr(Wide(className)), WStr(Wide(caption)), style, rect.left, rect.top,
+                                rect.right - rect.left,
                                 rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                 ResourceModule(), nullptr);
   if (hwnd == nullptr) return false;
@@ -93,20 +94,18 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
   return self->WindowProc(msg, wParam, lParam);
 }
 
-std::wstring WindowTextW(HWND hwnd) {
+std::u16string WindowTextW(HWND hwnd) {
   const int length = ::GetWindowTextLengthW(hwnd);  // UTF-16 units
-  if (length <= 0) return std::wstring();
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const int copied = ::GetWindowTextW(hwnd, &text[0], length + 1);
+  if (length <= 0) return std::u16string();
+  std::u16string text(static_cast<size_t>(length) + 1, u'\0');
+  const int copied = ::GetWindowTextW(hwnd, reinterpret_cast<wchar_t*>(&text[0]), length + 1);
   text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
   return text;
 }
 
-void SetWindowTextGbk(HWND hwnd, const char* text) { (void)::SetWindowTextW(hwnd, Wide(text).c_str()); }
+void SetWindowTextGbk(HWND hwnd, const char* text) { (void)::SetWindowTextW(hwnd, WStr(Wide(text))); }
 
 std::string GetWindowTextGbk(HWND hwnd) { return NarrowOrPlaceholder(WindowTextW(hwnd)); }
-
-bool ReadWindowTextGbk(HWND hwnd, std::string* text) { return Narrow(WindowTextW(hwnd), text); }
 
 void CWnd::ModifyStyle(DWORD remove, DWORD add) const {
   const DWORD style = GetStyle();

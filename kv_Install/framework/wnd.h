@@ -24,11 +24,10 @@ constexpr UINT Reflected(UINT msg) { return kReflectBase + msg; }
 // and comes out of any window, control or not, through these.
 void SetWindowTextGbk(HWND hwnd, const char* text);
 // The text as the window holds it, UTF-16 (what drawing and measuring take).
-std::wstring WindowTextW(HWND hwnd);
-// A character GBK cannot hold reads as '?'; ReadWindowTextGbk tells instead.
+std::u16string WindowTextW(HWND hwnd);
+// A character GBK cannot hold reads as '?' (Utf16ToGbk over WindowTextW
+// tells instead).
 std::string GetWindowTextGbk(HWND hwnd);
-// False, with *text cleared, when the window holds a character GBK cannot hold.
-bool ReadWindowTextGbk(HWND hwnd, std::string* text);
 
 class CWnd {
  public:

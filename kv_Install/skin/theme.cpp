@@ -13,14 +13,14 @@ int CALLBACK CollectFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPAR
   const auto* family = reinterpret_cast<const ENUMLOGFONTEXW*>(font);
   const wchar_t* name = family->elfFullName;
   reinterpret_cast<CTheme*>(data)->m_arrFontNames.push_back(
-      NarrowOrPlaceholder(std::wstring_view(name, ::wcsnlen(name, LF_FULLFACESIZE))));
+      NarrowOrPlaceholder(std::u16string_view(reinterpret_cast<const char16_t*>(name), ::wcsnlen(name, LF_FULLFACESIZE))));
   return 1;
 }
 
 HFONT MakeFont(const char* face, const ThemeFontSpec& font) {
   return ::CreateFontW(font.height, 0, 0, 0, font.weight, FALSE, font.underline ? TRUE : FALSE, FALSE, ANSI_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                       Wide(face).c_str());
+                       WStr(Wide(face)));
 }
 
 }  // namespace

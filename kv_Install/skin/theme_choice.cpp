@@ -18,12 +18,16 @@ constexpr int kFallbackHeights[8] = {13, 14, 17, 18, 35, 28, 25, 19};
 // 1500 is heavier than FW_HEAVY; it goes to CreateFont as it stands.
 constexpr int kWeights[8] = {300, 300, 300, 500, 500, 500, 1500, 700};
 
-// The spelling of a face (Chinese or English) that the first name naming
-// it uses, or null when no name does.
+// The spelling of a face (Chinese or English) that name uses, or null.
+const char* FaceIn(const std::string& name, const char* chinese, const char* english) {
+  if (MbcsFind(name.c_str(), chinese) != nullptr) return chinese;
+  return MbcsFind(name.c_str(), english) != nullptr ? english : nullptr;
+}
+
+// The spelling the first name naming the face uses, or null when none does.
 const char* FindFace(const std::vector<std::string>& names, const char* chinese, const char* english) {
   for (const std::string& name : names) {
-    if (MbcsFind(name.c_str(), chinese) != nullptr) return chinese;
-    if (MbcsFind(name.c_str(), english) != nullptr) return english;
+    if (const char* face = FaceIn(name, chinese, english)) return face;
   }
   return nullptr;
 }
@@ -33,7 +37,7 @@ const char* FindFace(const std::vector<std::string>& names, const char* chinese,
 const int kThemeFontCreationOrder[8] = {0, 1, 2, 3, 5, 4, 6, 7};
 
 bool NamesPreferredFace(const std::string& name) {
-  return FindFace({name}, kPreferredFace, kPreferredFaceEnglish) != nullptr;
+  return FaceIn(name, kPreferredFace, kPreferredFaceEnglish) != nullptr;
 }
 
 ThemeFonts ChooseThemeFonts(const std::vector<std::string>& familyNames) {

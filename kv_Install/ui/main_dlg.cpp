@@ -73,7 +73,7 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   // The preferred face as the system lists it (its Chinese or its English name).
   m_fontCaption.reset(::CreateFontW(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
-                                    Wide(theTheme.m_choice.preferredFace).c_str()));
+                                    WStr(Wide(theTheme.m_choice.preferredFace))));
   Invalidate(true);
 
   if (m_state.m_bAdmin) {
@@ -137,7 +137,7 @@ void Ckv_InstallDlg::OnInstallFinished() {
 void Ckv_InstallDlg::OnCloseButton() {
   if (m_progressPage.IsWindowVisible()) {
     // No caption of its own: the box shows the application's name.
-    ::MessageBoxW(m_hWnd, Wide("安装进行中，请稍等").c_str(), Wide(m_strAppName).c_str(), MB_OK);
+    ::MessageBoxW(m_hWnd, WStr(Wide("安装进行中，请稍等")), WStr(Wide(m_strAppName)), MB_OK);
     return;
   }
   EndDialog(IDOK);

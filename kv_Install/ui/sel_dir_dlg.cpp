@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/payload.h"
+#include "base/gbk_text.h"
 #include "base/wide.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
@@ -70,18 +71,18 @@ void CSelDirDlg::Layout(int cx, int) {
 }
 
 void CSelDirDlg::RefuseFolder(FolderProblem problem) {
-  ::MessageBoxW(::GetParent(m_hWnd), Wide(FolderProblemText(problem)).c_str(), Wide(m_strAppName).c_str(),
+  ::MessageBoxW(::GetParent(m_hWnd), WStr(Wide(FolderProblemText(problem))), WStr(Wide(m_strAppName)),
                 MB_OK | MB_ICONWARNING);
   ::SetFocus(GetDlgItem(IDC_EDIT_DIR));
 }
 
 void CSelDirDlg::OnBrowse() {
   wchar_t displayName[MAX_PATH] = {};
-  const std::wstring title = Wide("请选择目录");
+  const std::u16string title = Wide("请选择目录");
   BROWSEINFOW info = {};
   info.hwndOwner = m_hWnd;
   info.pszDisplayName = displayName;
-  info.lpszTitle = title.c_str();
+  info.lpszTitle = WStr(title);
   info.ulFlags = BIF_NEWDIALOGSTYLE;
   PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&info);
   if (item == nullptr) return;
@@ -93,7 +94,7 @@ void CSelDirDlg::OnBrowse() {
   if (!isFolder || path[0] == L'\0') return;
   // A folder GBK cannot name is refused at once; the box keeps its text.
   std::string chosen;
-  if (!Narrow(path, &chosen)) {
+  if (!Utf16ToGbk(AsU16(path), &chosen)) {
     RefuseFolder(FolderProblem::NotGbk);
     return;
   }
@@ -109,7 +110,7 @@ void CSelDirDlg::OnInstall() {
   // entry, and one GBK cannot name could not be installed into at all.
   std::string folder;
   const FolderProblem problem =
-      CheckFolderBoxText(AsU16(WindowTextW(GetDlgItem(IDC_EDIT_DIR))), LongestPayloadEntryPath(), &folder);
+      CheckFolderBoxText(WindowTextW(GetDlgItem(IDC_EDIT_DIR)), LongestPayloadEntryPath(), &folder);
   if (problem != FolderProblem::None) {
     RefuseFolder(problem);
     return;

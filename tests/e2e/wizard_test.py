@@ -194,7 +194,7 @@ class Wizard(unittest.TestCase):
             p, wid = self.start(s, name="Kelvane-2.1-setup.exe")
             before = sorted(os.listdir(s.drive_c))
             # Korean 한 is a character GBK cannot hold: the box shows it, and
-            # reads back as '?' in GBK.
+            # reads back from wintext as <U+D55C>.
             for folder in ("", "Kelvane", "C:\\" + "a" * 247, "D:\\con\\Kelvane", "C:\\a:b", "C:\\한\\Kelvane"):
                 type_folder(s, wid, folder)
                 s.click(wid, *INSTALL_BUTTON)
@@ -203,7 +203,7 @@ class Wizard(unittest.TestCase):
                 s.key(box[0], "Return")
                 self.assertTrue(self.notice_gone(s))
                 self.assertIsNone(p.poll(), folder)
-                self.assertEqual(self.control(s, "Edit", cid=1000)["text"], folder.replace("한", "?"))
+                self.assertEqual(self.control(s, "Edit", cid=1000)["text"], folder.replace("한", "<U+D55C>"))
             self.assertEqual(sorted(os.listdir(s.drive_c)), before, "a refused folder wrote something")
             self.assertEqual(sorted(os.listdir(s.unix(r"C:\users\admin\Downloads"))), ["Kelvane-2.1-setup.exe", "config.ini"])
             s.click(wid, *CLOSE_BUTTON)

@@ -23,7 +23,7 @@ TEST(Theme, FontsFollowTheChoiceWithTheFixedValues) {
     EXPECT_EQ(lf.lfHeight, theTheme.m_choice.fonts[n].height) << n;
     EXPECT_EQ(lf.lfWeight, theTheme.m_choice.fonts[n].weight) << n;
     EXPECT_EQ(lf.lfUnderline != 0, n == 2) << n;
-    EXPECT_EQ(lf.lfFaceName, Wide(theTheme.m_choice.face)) << n;
+    EXPECT_EQ(AsU16(lf.lfFaceName), Wide(theTheme.m_choice.face)) << n;
     EXPECT_EQ(lf.lfWidth, 0);
     EXPECT_EQ(lf.lfEscapement, 0);
     EXPECT_EQ(lf.lfOrientation, 0);

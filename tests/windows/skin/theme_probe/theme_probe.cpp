@@ -28,7 +28,7 @@ int main() {
       continue;
     }
     std::printf("font %d %ld %ld %d %s\n", n, lf.lfHeight, lf.lfWeight, lf.lfUnderline,
-                NarrowOrPlaceholder(lf.lfFaceName).c_str());
+                NarrowOrPlaceholder(AsU16(lf.lfFaceName)).c_str());
   }
   HDC screen = ::GetDC(nullptr);
   HGDIOBJ old = ::SelectObject(screen, theTheme.m_fontButton.get());
@@ -36,7 +36,7 @@ int main() {
   (void)::GetTextFaceW(screen, LF_FACESIZE, realized);
   ::SelectObject(screen, old);
   ::ReleaseDC(nullptr, screen);
-  std::printf("realized %s\n", NarrowOrPlaceholder(realized).c_str());
+  std::printf("realized %s\n", NarrowOrPlaceholder(AsU16(realized)).c_str());
   for (const std::string& name : theTheme.m_arrFontNames) std::printf("family %s\n", name.c_str());
   return 0;
 }
