@@ -111,7 +111,7 @@ LRESULT CArcBtn::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         Invalidate(true);
       }
       const LRESULT result = Default(msg, wParam, lParam);
-      if (HWND parent = GetParent()) (void)::SendMessageA(parent, WM_MOUSEMOVE, 0, 0);
+      if (HWND parent = GetParent()) (void)::SendMessageW(parent, WM_MOUSEMOVE, 0, 0);
       if (!m_bTracking) m_bTracking = TrackHoverAndLeave(m_hWnd);
       return result;
     }
@@ -122,13 +122,13 @@ LRESULT CArcBtn::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_LBUTTONDOWN: {
       HWND parent = GetParent();
-      if (m_nMode == 1 && parent != nullptr) (void)::PostMessageA(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
+      if (m_nMode == 1 && parent != nullptr) (void)::PostMessageW(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
       if (parent != nullptr) InvalidateParentUnder(m_hWnd);
       break;
     }
     case WM_LBUTTONUP:
       if (HWND parent = GetParent(); m_nMode == 0 && parent != nullptr) {
-        (void)::PostMessageA(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
+        (void)::PostMessageW(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
       }
       break;
     case WM_SETCURSOR:

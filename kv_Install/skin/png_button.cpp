@@ -122,7 +122,7 @@ LRESULT CPngButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       m_bHover = 0;
       m_bTracking = 0;
       if (m_bRedrawParent) InvalidateParentArea();
-      if (HWND parent = GetParent()) (void)::PostMessageA(parent, WM_MOUSELEAVE, 0, 0);
+      if (HWND parent = GetParent()) (void)::PostMessageW(parent, WM_MOUSELEAVE, 0, 0);
       break;
     case WM_LBUTTONDOWN:
       m_bLatched = 1;
@@ -133,7 +133,7 @@ LRESULT CPngButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       const RECT client = GetClientRect();
       HWND parent = GetParent();
       if (::PtInRect(&client, MousePoint(lParam)) && parent != nullptr) {
-        (void)::PostMessageA(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
+        (void)::PostMessageW(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
         InvalidateParentArea();
       }
       break;

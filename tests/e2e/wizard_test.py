@@ -60,6 +60,10 @@ class Wizard(unittest.TestCase):
         title = "^%s$" % os.path.splitext(s.installer_name)[0].replace(".", "\\.")
         return s.xdotool("search", "--onlyvisible", "--name", title)
 
+    def message(self, s):
+        """The text of the installer's message box (its one static control)."""
+        return " ".join(c["text"] for c in s.controls() if c["cls"].lower() == "static" and c["depth"] == 1)
+
     def notice(self, s):
         return s.wait_for(lambda: self.notice_now(s), timeout=20)
 
@@ -195,11 +199,14 @@ class Wizard(unittest.TestCase):
             before = sorted(os.listdir(s.drive_c))
             # Korean 한 is a character GBK cannot hold: the box shows it, and
             # reads back from wintext as <U+D55C>.
-            for folder in ("", "Kelvane", "C:\\" + "a" * 247, "D:\\con\\Kelvane", "C:\\a:b", "C:\\한\\Kelvane"):
+            for folder, why in (("", "请选择安装位置"), ("Kelvane", "完整路径"), ("C:\\" + "a" * 247, "太长"),
+                                ("D:\\con\\Kelvane", "保留的名称"), ("C:\\a:b", "冒号"),
+                                ("C:\\한\\Kelvane", "无法使用的文字")):
                 type_folder(s, wid, folder)
                 s.click(wid, *INSTALL_BUTTON)
                 box = self.notice(s)
                 self.assertTrue(box, "no message for %r" % folder)
+                self.assertIn(why, self.message(s), folder)
                 s.key(box[0], "Return")
                 self.assertTrue(self.notice_gone(s))
                 self.assertIsNone(p.poll(), folder)
@@ -223,9 +230,9 @@ class Wizard(unittest.TestCase):
 
     def test_directory_page_reads_and_looks_on_an_english_system_as_on_a_chinese_one(self):
         # Both prefixes have the two Chinese fonts every Windows has. The
-        # texts read back from the controls as UTF-16, and every pixel of the
-        # page but the folder box's (where the caret blinks), are the same on
-        # 1252 as on 936.
+        # texts read back from the controls as UTF-16, every pixel of the
+        # page but the folder box's (where the caret blinks), and the message
+        # that refuses a folder GBK cannot name are the same on 1252 as on 936.
         pages = {}
         for locale in ("zh_CN.UTF-8", "en_US.UTF-8"):
             with WineSession() as s:
@@ -235,9 +242,16 @@ class Wizard(unittest.TestCase):
                 s._xdo("mousemove", "--window", wid, "300", "120")
                 time.sleep(0.5)
                 px = s.grab(wid)
-                pages[locale] = ([(c["cls"], c["id"], c["text"]) for c in s.controls()],
-                                 [px(x, y) for y in range(367) for x in range(688)
-                                  if not (30 <= x < 570 and 43 + 214 <= y < 43 + 249)])
+                texts = [(c["cls"], c["id"], c["text"]) for c in s.controls()]
+                pixels = [px(x, y) for y in range(367) for x in range(688)
+                          if not (30 <= x < 570 and 43 + 214 <= y < 43 + 249)]
+                type_folder(s, wid, "C:\\한\\Kelvane")
+                s.click(wid, *INSTALL_BUTTON)
+                box = self.notice(s)
+                self.assertTrue(box, "no message on %s" % locale)
+                pages[locale] = (texts, pixels, self.message(s))
+                s.key(box[0], "Return")
+                self.notice_gone(s)
                 s.key(wid, "Escape")
                 self.assertEqual(p.wait(20), 0)
         chinese, english = pages["zh_CN.UTF-8"], pages["en_US.UTF-8"]
@@ -245,6 +259,8 @@ class Wizard(unittest.TestCase):
         self.assertEqual(english[0], chinese[0])
         differ = sum(1 for a, b in zip(chinese[1], english[1]) if a != b)
         self.assertEqual(differ, 0, "pixels that differ from the page on 936")
+        self.assertIn("安装位置含有无法使用的文字", chinese[2])
+        self.assertEqual(english[2], chinese[2])
 
 
 if __name__ == "__main__":
