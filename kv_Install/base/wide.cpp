@@ -13,7 +13,8 @@ constexpr UINT kGbk = 936;
 std::u16string Wide(std::string_view gbk) {
   std::u16string out;
   if (GbkToUtf16(gbk, &out)) return out;
-  // Not GBK throughout: the system's table stands U+FFFD in for what it cannot read.
+  // Not GBK throughout: the system's table puts a replacement character
+  // where it cannot read.
   const int count = static_cast<int>(gbk.size());
   const int n = ::MultiByteToWideChar(kGbk, 0, gbk.data(), count, nullptr, 0);
   out.assign(n > 0 ? static_cast<size_t>(n) : 0, u'\0');

@@ -15,9 +15,9 @@ inline const wchar_t* WStr(const std::u16string& text) { return reinterpret_cast
 // A W call's NUL-terminated text as the pair takes it.
 inline std::u16string_view AsU16(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
 
-// GBK text as UTF-16 for a W call. Bytes that are not GBK show as U+FFFD
-// rather than dropping the whole text: this is for showing, never for paths
-// the program writes to.
+// GBK text as UTF-16 for a W call. Bytes that are not GBK show as a
+// replacement character rather than dropping the whole text: this is for
+// showing, never for paths the program writes to.
 std::u16string Wide(std::string_view gbk);
 
 // UTF-16 as GBK with '?' standing for each character GBK cannot hold: for

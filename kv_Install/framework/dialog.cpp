@@ -29,8 +29,6 @@ void CDialog::EndDialog(INT_PTR result) {
 
 void CDialog::SetDlgItemText(int id, const char* text) const { SetWindowTextGbk(GetDlgItem(id), text); }
 
-std::string CDialog::GetDlgItemText(int id) const { return GetWindowTextGbk(GetDlgItem(id)); }
-
 INT_PTR CDialog::OnMessage(UINT, WPARAM, LPARAM) { return FALSE; }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -10,8 +10,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "framework/wnd.h"
 
 class CDialog : public CWnd {
@@ -27,9 +25,8 @@ class CDialog : public CWnd {
   bool Create(HWND parent);
 
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
-  // A control's text, GBK in and out (SetDlgItemTextW / GetDlgItemTextW).
+  // Sets a control's text from GBK (SetDlgItemTextW's way).
   void SetDlgItemText(int id, const char* text) const;
-  std::string GetDlgItemText(int id) const;
 
  protected:
   // Called at WM_INITDIALOG once the object is bound; TRUE lets the system

@@ -40,9 +40,8 @@ void CWnd::Unbind() {
 bool CWnd::Create(const char* className, const char* caption, DWORD style, const RECT& rect, HWND parent, int id) {
   if (m_hWnd != nullptr) return false;
   HWND hwnd = ::CreateWindowExW(0, WStr(Wide(className)), WStr(Wide(caption)), style, rect.left, rect.top,
-                                rect.right - rect.left,
-                                rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                ResourceModule(), nullptr);
+                                rect.right - rect.left, rect.bottom - rect.top, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ResourceModule(), nullptr);
   if (hwnd == nullptr) return false;
   if (!SubclassWindow(hwnd)) {
     ::DestroyWindow(hwnd);

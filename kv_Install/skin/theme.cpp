@@ -10,10 +10,9 @@ namespace {
 // pointer; its full name goes to the theme's list as GBK (a name GBK cannot
 // hold keeps '?' for those characters: it names neither face).
 int CALLBACK CollectFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) {
-  const auto* family = reinterpret_cast<const ENUMLOGFONTEXW*>(font);
-  const wchar_t* name = family->elfFullName;
-  reinterpret_cast<CTheme*>(data)->m_arrFontNames.push_back(
-      NarrowOrPlaceholder(std::u16string_view(reinterpret_cast<const char16_t*>(name), ::wcsnlen(name, LF_FULLFACESIZE))));
+  const wchar_t* name = reinterpret_cast<const ENUMLOGFONTEXW*>(font)->elfFullName;
+  const std::u16string_view text(reinterpret_cast<const char16_t*>(name), ::wcsnlen(name, LF_FULLFACESIZE));
+  reinterpret_cast<CTheme*>(data)->m_arrFontNames.push_back(NarrowOrPlaceholder(text));
   return 1;
 }
 
