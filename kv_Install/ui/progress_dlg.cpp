@@ -18,8 +18,8 @@ namespace {
 class ProgressControl : public ProgressBar {
  public:
   explicit ProgressControl(HWND bar) : bar_(bar) {}
-  void StepIt() override { ::SendMessageA(bar_, PBM_STEPIT, 0, 0); }
-  int GetPos() const override { return static_cast<int>(::SendMessageA(bar_, PBM_GETPOS, 0, 0)); }
+  void StepIt() override { ::SendMessageW(bar_, PBM_STEPIT, 0, 0); }
+  int GetPos() const override { return static_cast<int>(::SendMessageW(bar_, PBM_GETPOS, 0, 0)); }
 
  private:
   HWND bar_;
@@ -37,7 +37,7 @@ constexpr wchar_t kSessionBlockReason[] = L"正在安装 Kelvane，请稍候";
 class StepThreadActions : public Win32InstallActions {
  public:
   StepThreadActions(HWND page, const ReportIdentity& identity) : Win32InstallActions(page, identity), page_(page) {}
-  bool AskToEndRunningClient() override { return ::SendMessageA(page_, WM_STEP_ASK_END_CLIENT, 0, 0) == 1; }
+  bool AskToEndRunningClient() override { return ::SendMessageW(page_, WM_STEP_ASK_END_CLIENT, 0, 0) == 1; }
   void EndInstaller(int) override {}
 
  private:
@@ -57,12 +57,12 @@ BOOL CProgressDlg::OnInitDialog() {
   m_bSocketsStarted = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
 
   HWND bar = GetDlgItem(IDC_PROGRESS);
-  ::SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(kProgressMin, kProgressMax));
-  ::SendMessageA(bar, PBM_SETSTEP, kProgressStep, 0);
+  ::SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(kProgressMin, kProgressMax));
+  ::SendMessageW(bar, PBM_SETSTEP, kProgressStep, 0);
   // A flat bar: no border, no edges.
-  ::SetWindowLongA(bar, GWL_STYLE, ::GetWindowLongA(bar, GWL_STYLE) & ~WS_BORDER);
-  ::SetWindowLongA(bar, GWL_EXSTYLE,
-                   ::GetWindowLongA(bar, GWL_EXSTYLE) & ~(WS_EX_STATICEDGE | WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE));
+  ::SetWindowLongW(bar, GWL_STYLE, ::GetWindowLongW(bar, GWL_STYLE) & ~WS_BORDER);
+  ::SetWindowLongW(bar, GWL_EXSTYLE,
+                   ::GetWindowLongW(bar, GWL_EXSTYLE) & ~(WS_EX_STATICEDGE | WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE));
   ::SetWindowPos(bar, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
   m_bInstallDone = 0;
@@ -94,7 +94,7 @@ DWORD WINAPI CProgressDlg::StepThread(void* param) {
   }
   ReleaseShellLinks();
   if (SUCCEEDED(com)) ::CoUninitialize();
-  ::PostMessageA(window, WM_STEP_DONE, 0, 0);
+  ::PostMessageW(window, WM_STEP_DONE, 0, 0);
   return 0;
 }
 
@@ -163,7 +163,7 @@ void CProgressDlg::OnProgressTimer() {
       ::PostQuitMessage(0);
       break;
     case TickAction::ShowFinish:
-      ::PostMessageA(::GetParent(m_hWnd), WM_INSTALL_FINISHED, 0, 0);
+      ::PostMessageW(::GetParent(m_hWnd), WM_INSTALL_FINISHED, 0, 0);
       break;
   }
 }
