@@ -14,7 +14,7 @@
 
 #include <delayimp.h>
 
-#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -27,12 +27,12 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 bool confined = false;
 
 __attribute__((constructor(101))) void ConfineDllSearch() {
-  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");  // loaded with the process
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");  // loaded with the process
   const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
       reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
   confined = setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Without it, at least the current folder leaves the search order.
-  if (!confined) (void)::SetDllDirectoryA("");
+  if (!confined) (void)::SetDllDirectoryW(L"");
 }
 
 FARPROC WINAPI DelayLoadHook(unsigned notification, PDelayLoadInfo info) {
@@ -49,12 +49,20 @@ PfnDliHook __pfnDliNotifyHook2 = DelayLoadHook;
 bool DllSearchConfined() { return confined; }
 
 HMODULE LoadSystemDll(const char* name) {
-  if (confined) return ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  // By full path, and its own imports looked up from its folder first.
-  char path[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+  // DLL names are plain ASCII; anything else is no system DLL of ours.
+  std::wstring wideName;
+  for (const char* p = name; p != nullptr && *p != '\0'; ++p) {
+    if (static_cast<unsigned char>(*p) >= 0x80) return nullptr;
+    wideName += static_cast<wchar_t>(*p);
+  }
+  if (wideName.empty()) return nullptr;
+  if (confined) return ::LoadLibraryExW(wideName.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // By full path, and its own imports looked up from its folder first. The
+  // system folder is read wide: its name need not fit the system's code page.
+  wchar_t folder[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
-  const int n = std::snprintf(path + length, MAX_PATH - length, "\\%s", name);
-  if (n < 0 || static_cast<UINT>(n) >= MAX_PATH - length) return nullptr;
-  return ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const std::wstring path = std::wstring(folder, length) + L"\\" + wideName;
+  if (path.size() >= MAX_PATH) return nullptr;
+  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

@@ -1,5 +1,5 @@
 // wintext.exe NAME: lists the visible windows of the processes whose
-// executable is NAME (default kvsetup.exe), one line each, for end-to-end
+// executable is NAME (default kvsetup.exe), one line each in GBK, for end-to-end
 // tests that need what X cannot tell them (child controls are not X windows):
 //   depth \t class \t control ID \t style (hex) \t x,y,w,h (top-level client coordinates) \t text
 // A top-level window has depth 0; its descendants follow it, depth first.
@@ -8,30 +8,51 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <string>
 
 #include "processes_named.h"
 
 namespace {
 
+// The window's text as GBK, converted with code page 936 named: what the
+// window holds in UTF-16, on any system code page (the narrow calls would
+// give it in the system's). A character GBK has not shows as "<U+XXXX>".
+std::string Gbk(const wchar_t* text) {
+  std::string out;
+  for (const wchar_t* p = text; *p != L'\0'; ++p) {
+    char bytes[8] = {};
+    BOOL usedDefault = FALSE;
+    const int n = ::WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, p, 1, bytes, sizeof bytes, nullptr, &usedDefault);
+    if (n > 0 && !usedDefault) {
+      out.append(bytes, static_cast<size_t>(n));
+    } else {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "<U+%04X>", static_cast<unsigned>(*p));
+      out += hex;
+    }
+  }
+  return out;
+}
+
 void Print(HWND window, HWND top, int depth) {
-  char cls[128] = {};
-  char text[1024] = {};
-  ::GetClassNameA(window, cls, sizeof cls);
+  wchar_t cls[128] = {};
+  wchar_t text[1024] = {};
+  ::GetClassNameW(window, cls, 128);
   // WM_GETTEXT, not GetWindowText: across processes the latter gives the
   // creation text of an edit box, not what it holds now. A busy installer
   // (the install step blocks its thread) gets a second to answer.
   DWORD_PTR copied = 0;
-  if (!::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000,
+  if (!::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000,
                              &copied)) {
-    ::GetWindowTextA(window, text, sizeof text);
+    ::GetWindowTextW(window, text, 1024);
   }
   RECT rc;
   ::GetWindowRect(window, &rc);
   POINT origin = {0, 0};
   ::ClientToScreen(top, &origin);
-  std::printf("%d\t%s\t%d\t%08lx\t%ld,%ld,%ld,%ld\t%s\n", depth, cls, ::GetDlgCtrlID(window),
-              static_cast<unsigned long>(::GetWindowLongA(window, GWL_STYLE)), rc.left - origin.x,
-              rc.top - origin.y, rc.right - rc.left, rc.bottom - rc.top, text);
+  std::printf("%d\t%s\t%d\t%08lx\t%ld,%ld,%ld,%ld\t%s\n", depth, Gbk(cls).c_str(), ::GetDlgCtrlID(window),
+              static_cast<unsigned long>(::GetWindowLongW(window, GWL_STYLE)), rc.left - origin.x,
+              rc.top - origin.y, rc.right - rc.left, rc.bottom - rc.top, Gbk(text).c_str());
 }
 
 void PrintTree(HWND window, HWND top, int depth) {
