@@ -14,7 +14,6 @@
 
 #include <delayimp.h>
 
-#include <string>
 
 namespace {
 
@@ -49,20 +48,23 @@ PfnDliHook __pfnDliNotifyHook2 = DelayLoadHook;
 bool DllSearchConfined() { return confined; }
 
 HMODULE LoadSystemDll(const char* name) {
-  // DLL names are plain ASCII; anything else is no system DLL of ours.
-  std::wstring wideName;
-  for (const char* p = name; p != nullptr && *p != '\0'; ++p) {
-    if (static_cast<unsigned char>(*p) >= 0x80) return nullptr;
-    wideName += static_cast<wchar_t>(*p);
+  // By full path when the search is not confined, and its own imports looked
+  // up from its folder first. The system folder is read wide: its name need
+  // not fit the system's code page.
+  if (name == nullptr || *name == '\0') return nullptr;
+  wchar_t path[MAX_PATH];
+  UINT length = 0;
+  if (!confined) {
+    length = ::GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + 1 >= MAX_PATH) return nullptr;
+    path[length++] = L'\\';
   }
-  if (wideName.empty()) return nullptr;
-  if (confined) return ::LoadLibraryExW(wideName.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  // By full path, and its own imports looked up from its folder first. The
-  // system folder is read wide: its name need not fit the system's code page.
-  wchar_t folder[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  const std::wstring path = std::wstring(folder, length) + L"\\" + wideName;
-  if (path.size() >= MAX_PATH) return nullptr;
-  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // DLL names are plain ASCII; anything else is no system DLL of ours.
+  for (const char* p = name; p != nullptr && *p != '\0'; ++p) {
+    if (static_cast<unsigned char>(*p) >= 0x80 || length + 1 >= MAX_PATH) return nullptr;
+    path[length++] = static_cast<wchar_t>(*p);
+  }
+  path[length] = L'\0';
+  if (confined) return ::LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
