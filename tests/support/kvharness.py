@@ -1,7 +1,8 @@
 """End-to-end harness: the real kvsetup.exe in a private Wine prefix.
 
 Each WineSession copies the test run's pristine template prefix, starts its own
-virtual display, and runs Windows programs there with code page 936 and TZ=UTC.
+virtual display, and runs Windows programs there with code page 936 (or the
+one asked for) and TZ=UTC.
 The test then inspects the prefix from Linux: files under drive_c, registry
 values through `wine reg query`, and windows through xdotool.
 
@@ -31,6 +32,7 @@ KVSETUP = os.path.join(BUILD, "kvsetup.exe")
 WINTEXT = os.path.join(BUILD, "wintext.exe")
 HANGPROBE = os.path.join(BUILD, "hangprobe.exe")  # the longest wait for the main window's answer
 KVSETUP_BADPAYLOAD = os.path.join(BUILD, "kvsetup_badpayload.exe")  # readme.txt with a wrong CRC-32
+KVSETUP_CHINESE = os.path.join(BUILD, "kvsetup_chinese.exe")  # 说明.txt in GBK, 图片/背景.txt in UTF-8 (bit 11)
 KVZIP = os.path.join(BUILD, "kvzip.exe")
 
 # A 32-bit program on 64-bit Windows: its Program Files folder is the (x86)
@@ -56,6 +58,11 @@ CLOSE_BUTTON = (688 - 13 - 11, 21)
 # Where the reports go in tests. The installed config.ini of the sample
 # payload names this log port; the update host comes from .\config.ini.
 LOG_PORT = 16666
+
+
+# The Unix locale that gives Wine each Windows ANSI code page. The tests run
+# on 936, as most users do; the code-page tests also on the others.
+CODE_PAGE_LOCALES = {936: "zh_CN.UTF-8", 1252: "en_US.UTF-8", 950: "zh_TW.UTF-8"}
 
 
 def gbk(text):
@@ -85,7 +92,7 @@ class Display:
 class WineSession:
     """A fresh prefix and display; use as a context manager."""
 
-    def __init__(self, template=TEMPLATE, own_display=True):
+    def __init__(self, template=TEMPLATE, own_display=True, code_page=936):
         if not os.path.isfile(os.path.join(template, "system.reg")):
             raise unittest.SkipTest("no template prefix at %s (run through ctest)" % template)
         self.tmp = tempfile.mkdtemp(prefix="kv-e2e-")
@@ -99,7 +106,7 @@ class WineSession:
             "WINEARCH": "win64",
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
-            "LC_ALL": "zh_CN.UTF-8",
+            "LC_ALL": CODE_PAGE_LOCALES[code_page],
             "TZ": "UTC",
         })
         if not RUNS_32_BIT:
