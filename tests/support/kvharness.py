@@ -1,8 +1,8 @@
 """End-to-end harness: the real kvsetup.exe in a private Wine prefix.
 
 Each WineSession copies the test run's pristine template prefix, starts its own
-virtual display, and runs Windows programs there with code page 936 (or the
-one asked for) and TZ=UTC.
+virtual display, and runs Windows programs there with code page 936 (or another
+ANSI code page the session asks for) and TZ=UTC.
 The test then inspects the prefix from Linux: files under drive_c, registry
 values through `wine reg query`, and windows through xdotool.
 
@@ -59,10 +59,8 @@ CLOSE_BUTTON = (688 - 13 - 11, 21)
 # payload names this log port; the update host comes from .\config.ini.
 LOG_PORT = 16666
 
-
-# The Unix locale that gives Wine each Windows ANSI code page. The tests run
-# on 936, as most users do; the code-page tests also on the others.
-CODE_PAGE_LOCALES = {936: "zh_CN.UTF-8", 1252: "en_US.UTF-8", 950: "zh_TW.UTF-8"}
+# The Unix locale that gives Wine each ANSI code page (./kv setup makes them).
+LOCALE_OF_CODE_PAGE = {936: "zh_CN.UTF-8", 1252: "en_US.UTF-8", 950: "zh_TW.UTF-8"}
 
 
 def gbk(text):
@@ -106,7 +104,7 @@ class WineSession:
             "WINEARCH": "win64",
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
-            "LC_ALL": CODE_PAGE_LOCALES[code_page],
+            "LC_ALL": LOCALE_OF_CODE_PAGE[code_page],
             "TZ": "UTC",
         })
         if not RUNS_32_BIT:
