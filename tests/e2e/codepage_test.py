@@ -108,10 +108,10 @@ class CodePages(unittest.TestCase):
             port = probe.port  # one update port for all runs: the same request bytes
         cls.runs = {cp: install(cp, port) for cp in CODE_PAGES}
 
-    def each_run(self):
+    def each_run(self, check):
         for code_page in CODE_PAGES:
             with self.subTest(code_page=code_page):
-                yield code_page, self.runs[code_page]
+                check(self.runs[code_page])
 
     def test_936_run_as_expected(self):
         run = self.runs[936]
@@ -124,26 +124,30 @@ class CodePages(unittest.TestCase):
         self.assertIn("finish page", run)
 
     def test_pages_read_back_as_on_936(self):
-        for code_page, run in self.each_run():
+        def check(run):
             for page in ("directory page", "typed folder", "progress page", "finish page", "exit status"):
                 self.assertEqual(self.runs[936].get(page), run.get(page), page)
+        self.each_run(check)
 
     def test_files_under_their_chinese_names(self):
-        for code_page, run in self.each_run():
+        def check(run):
             self.assertEqual(CHINESE_FILES, run["files"])
             self.assertIn("说明.txt", run["folder listing"])
             self.assertIn("图片", run["folder listing"])
             self.assertIn("kvClient.exe", run["folder listing"])
+        self.each_run(check)
 
     def test_uninstall_values_and_shortcuts(self):
         uninstaller = FOLDER + "\\kv_Uninstall.exe"
-        for code_page, run in self.each_run():
+
+        def check(run):
             self.assertEqual({"DisplayName": "Kelvane", "Publisher": "Brevanta", "UninstallString": uninstaller,
                               "DisplayIcon": uninstaller}, run["uninstall values"])
             self.assertEqual({"target": FOLDER + "\\kvUpdate.exe", "workdir": FOLDER, "description": "运行Kelvane",
                               "arguments": ""}, run["links"]["Kelvane\\Kelvane.lnk"])
             self.assertEqual({"target": uninstaller, "workdir": FOLDER, "description": "卸载Kelvane",
                               "arguments": ""}, run["links"]["Kelvane\\卸载.lnk"])
+        self.each_run(check)
 
     def test_reports_byte_identical(self):
         first = self.runs[936]
@@ -151,9 +155,8 @@ class CodePages(unittest.TestCase):
         self.assertIn("/" + h.gbk("更新").decode("latin-1") + "/client/loggingSetup?", first["request lines"][0])
         self.assertEqual(1, len(first["log"]))
         self.assertEqual(264, len(first["log"][0]))
-        for code_page, run in self.each_run():
-            self.assertEqual(first["request lines"], run["request lines"])
-            self.assertEqual(first["log"], run["log"])
+        self.each_run(lambda run: self.assertEqual((first["request lines"], first["log"]),
+                                                   (run["request lines"], run["log"])))
 
 
 if __name__ == "__main__":
