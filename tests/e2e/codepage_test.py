@@ -5,7 +5,7 @@ typed into the folder box, must give the same texts on the pages, the same
 files, shortcuts and Uninstall values, and the same report bytes on each.
 
 One run per code page, all in setUpClass; each test compares one kind of
-result across the runs.
+result across them.
 """
 import os
 import time
@@ -13,11 +13,10 @@ import unittest
 
 import kvharness as h
 from listeners import HttpListener, TcpListener
+from registration_test import CSIDL_PROGRAMS, LNKINFO, link_info
 
 CODE_PAGES = (936, 1252, 950)
 FOLDER = "C:\\游戏\\Kelvane"
-LNKINFO = os.path.join(h.BUILD, "tests", "windows", "lnkinfo.exe")
-CSIDL_PROGRAMS = 2
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:%d\r\n[arp]\r\ncontext_path=更新\r\n[DownLoadSource]\r\nsource=渠道7\r\n"
 # Entries of the payload with Chinese names: 说明.txt in GBK without a flag,
 # 图片/背景.txt in UTF-8 with general-purpose bit 11.
@@ -51,10 +50,8 @@ def uninstall_values(session):
 
 
 def link(session, relative):
-    rc, out, _ = session.run(LNKINFO, [str(CSIDL_PROGRAMS), relative])
-    info = dict(line.split("=", 1) for line in out.decode("gbk").splitlines() if "=" in line)
-    info.pop("path", None)
-    return info if rc == 0 else None
+    info = link_info(session, CSIDL_PROGRAMS, relative)
+    return info and {k: v for k, v in info.items() if k != "path"}
 
 
 def install(code_page, port):
