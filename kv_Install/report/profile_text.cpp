@@ -55,37 +55,36 @@ void ForEachLine(std::string_view text, F f) {
   }
 }
 
-template <typename Line, typename Convert>
-std::string ConvertLines(const std::basic_string<Line>& text, Convert convert) {
-  std::string out;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find(Line('\n'), start);
-    if (end == std::basic_string<Line>::npos) end = text.size();
-    std::string line;
-    if (convert(std::basic_string_view<Line>(text).substr(start, end - start), &line)) out += line;
-    out += '\n';
-    start = end + 1;
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string ProfileTextAsGbk(std::string_view bytes) {
-  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    return ConvertLines(std::string(bytes.substr(3)),
-                        [](std::string_view line, std::string* out) { return Utf8ToGbk(line, out); });
-  }
-  if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
-    std::u16string text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                    static_cast<unsigned char>(bytes[i + 1]) << 8);
+  const bool utf8 = bytes.substr(0, 3) == "\xEF\xBB\xBF";
+  const bool utf16 = !utf8 && bytes.substr(0, 2) == "\xFF\xFE";
+  if (!utf8 && !utf16) return std::string(bytes);
+  bytes.remove_prefix(utf8 ? 3 : 2);
+  const size_t unit = utf8 ? 1 : 2;
+  std::string out, line;
+  std::u16string wide;
+  for (;;) {
+    // The line's end: '\n', or its UTF-16 code unit.
+    size_t end = 0;
+    while (end + unit <= bytes.size() && !(bytes[end] == '\n' && (utf8 || bytes[end + 1] == '\0'))) end += unit;
+    bool converted;
+    if (utf8) {
+      converted = Utf8ToGbk(bytes.substr(0, end), &line);
+    } else {
+      wide.clear();
+      for (size_t i = 0; i < end; i += 2) {
+        const unsigned low = static_cast<unsigned char>(bytes[i]), high = static_cast<unsigned char>(bytes[i + 1]);
+        wide += static_cast<char16_t>(low | high << 8);
+      }
+      converted = Utf16ToGbk(wide, &line);
     }
-    return ConvertLines(text, [](std::u16string_view line, std::string* out) { return Utf16ToGbk(line, out); });
+    if (converted) out += line;
+    out += '\n';
+    if (end + unit > bytes.size()) return out;
+    bytes.remove_prefix(end + unit);
   }
-  return std::string(bytes);
 }
 
 bool FindProfileValue(std::string_view text, std::string_view section, std::string_view key, std::string* value) {

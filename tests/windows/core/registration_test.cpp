@@ -84,7 +84,8 @@ TEST_F(UninstallValueTest, InstallStepValuesKeepTextAsGiven) {
   ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key));
   wchar_t wide[64] = {};
   DWORD size = sizeof wide;
-  EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExW(key, L"DisplayIcon", nullptr, nullptr, reinterpret_cast<BYTE*>(wide), &size));
+  EXPECT_EQ(ERROR_SUCCESS,
+            ::RegQueryValueExW(key, L"DisplayIcon", nullptr, nullptr, reinterpret_cast<BYTE*>(wide), &size));
   ::RegCloseKey(key);
   EXPECT_EQ(std::wstring(L"D:\\\u8F6F\u4EF6\\Kelvane\\kv_Uninstall.exe"), wide);
 }
