@@ -105,6 +105,14 @@ SEEDS = {
         {"name": b"/abs/f", "data": b"3"},
         {"name": b"\x95\x5c..\\x", "data": b"4"},
     ]),
+    # UTF-8 names (flag bit 11): converted to GBK before cleaning, or refused.
+    "utf8_names.zip": archive([
+        {"name": "图片/背景.txt".encode(), "data": b"1", "flags": 0x800},
+        {"name": "背\\..\\..\\x".encode(), "data": b"2", "flags": 0x800},
+        {"name": b"\xc0\xaf..\xc0\xafy", "data": b"3", "flags": 0x800},
+        {"name": "한.txt".encode(), "data": b"4", "flags": 0x800},
+        {"name": "说明.txt".encode("gbk"), "data": b"5"},
+    ]),
     "prefix_comment.zip": archive([{"name": b"p.txt", "data": text(200, 3)}], prefix=b"MZ" + bytes(510),
                                   comment=b"comment " * 40),
     "descriptor.zip": archive([{"name": b"d.txt", "data": text(800, 4), "flags": 8}]),

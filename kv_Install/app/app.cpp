@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "base/wide.h"
 #include "core/command_line.h"
 #include "skin/theme.h"
 #include "ui/main_dlg.h"
@@ -27,6 +28,7 @@ struct ComForProcess {
 } comForProcess;
 
 // One install at a time: two installers would unpack into one folder at once.
+// Other installers, of any version, look for this name: it stays as it is.
 constexpr char kInstallersMutex[] = "Global\\Kelvane.kvsetup";
 
 BOOL CALLBACK FindInstallerWindow(HWND window, LPARAM found) {
@@ -52,7 +54,9 @@ BOOL Ckv_InstallApp::InitInstance() {
 
   m_bDesktopIcon = 1;
   m_bRunAfterInstall = 0;
-  m_bAdmin = IsUnattendedCommandLine(::GetCommandLineA()) ? 1 : 0;
+  // The command line is only searched: a character GBK cannot hold (a
+  // download folder named in Korean, say) stands as '?' and harms nothing.
+  m_bAdmin = IsUnattendedCommandLine(NarrowOrPlaceholder(AsU16(::GetCommandLineW())).c_str()) ? 1 : 0;
 
   if (AnotherInstallerRuns()) {
     // Unattended: a status of its own, at once. Interactive: the running
@@ -87,18 +91,19 @@ BOOL Ckv_InstallApp::InitInstance() {
 }
 
 std::string Ckv_InstallApp::AppName() const {
-  char path[MAX_PATH] = {};
-  const DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
-  return ProgramTitle(n > 0 && n < sizeof path ? path : "kvsetup.exe");
+  // Only shown, as the message boxes' caption: '?' may stand for a character.
+  wchar_t path[1024] = {};
+  const DWORD n = ::GetModuleFileNameW(nullptr, path, 1024);
+  return ProgramTitle(n > 0 && n < 1024 ? NarrowOrPlaceholder(AsU16(path)) : std::string("kvsetup.exe"));
 }
 
 int Ckv_InstallApp::Run() {
   MSG msg;
-  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     HWND main = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : nullptr;
-    if (main != nullptr && ::IsDialogMessageA(main, &msg)) continue;
+    if (main != nullptr && ::IsDialogMessageW(main, &msg)) continue;
     ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
+    ::DispatchMessageW(&msg);
   }
   return ExitStatus();
 }

@@ -76,8 +76,8 @@ namespace {
 // The archive is read in place from the module's resource memory, which
 // stays mapped for the life of the process. Null when it cannot be opened.
 ZipHandle* OpenEmbeddedPayload() {
-  HMODULE module = ::GetModuleHandleA(nullptr);
-  HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(IDR_PAYLOAD_ZIP), "ZIP");
+  HMODULE module = ::GetModuleHandleW(nullptr);
+  HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(IDR_PAYLOAD_ZIP), L"ZIP");
   HGLOBAL loaded = resource != nullptr ? ::LoadResource(module, resource) : nullptr;
   const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
   const DWORD size = resource != nullptr ? ::SizeofResource(module, resource) : 0;

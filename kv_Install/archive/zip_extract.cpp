@@ -9,6 +9,7 @@
 
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
+#include "archive/zip_wide_path.h"
 #include "base/handles.h"
 #include "base/path_names.h"
 
@@ -28,9 +29,17 @@ bool JoinPath(char* out, const char* a, const char* b, const char* c = "") {
   return true;
 }
 
+// The attributes of a GBK path, INVALID_FILE_ATTRIBUTES when it is missing
+// or cannot be named.
+DWORD AttributesOf(const char* path) {
+  const WidePath wide(path);
+  return wide.ok() ? ::GetFileAttributesW(wide.c_str()) : INVALID_FILE_ATTRIBUTES;
+}
+
 void CreateFolderIfMissing(const char* path) {
-  if (::GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
-    (void)::CreateDirectoryA(path, nullptr);  // a failure shows when the file cannot be created
+  const WidePath wide(path);
+  if (wide.ok() && ::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    (void)::CreateDirectoryW(wide.c_str(), nullptr);  // a failure shows when the file cannot be created
   }
 }
 
@@ -63,7 +72,7 @@ uint32_t ExtractFolder(const char* base, const char* target) {
   const bool absolute = IsAbsolutePath(target);
   if (!JoinPath(candidate, absolute ? "" : base, target)) return ZRES_CANNOT_OPEN;
   CreateFolderChain(absolute ? nullptr : base, target);
-  const DWORD attributes = ::GetFileAttributesA(candidate);
+  const DWORD attributes = AttributesOf(candidate);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ZRES_CANNOT_OPEN;
   return ZRES_OK;
 }
@@ -107,7 +116,9 @@ UniqueHandle CreateTempFile(const char* folderPath, char* temp) {
     const int n = std::snprintf(temp, kPathSize, "%s~kv%04X.tmp", folderPath, ++next & 0xFFFF);
     static_assert(sizeof "~kvXXXX.tmp" - 1 == kZipTempNameLength, "the temporary name's length is fixed");
     if (n < 0 || static_cast<size_t>(n) >= kPathSize) break;
-    UniqueHandle file(::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const WidePath wide(temp);
+    if (!wide.ok()) break;
+    UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return file;
     if (::GetLastError() != ERROR_FILE_EXISTS) break;
   }
@@ -115,14 +126,15 @@ UniqueHandle CreateTempFile(const char* folderPath, char* temp) {
   return UniqueHandle();
 }
 
-// Whether name is one CreateTempFile makes.
-bool IsTempFileName(const char* name) {
-  if (std::strlen(name) != kZipTempNameLength || std::strncmp(name, "~kv", 3) != 0 ||
-      std::strcmp(name + 7, ".tmp") != 0) {
-    return false;
-  }
-  for (int i = 3; i < 7; ++i) {
-    if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'A' && name[i] <= 'F'))) return false;
+// Whether name, as the file system lists it, is one CreateTempFile makes;
+// if so, its (ASCII) GBK form into narrow.
+bool IsTempFileName(const wchar_t* name, char (&narrow)[kZipTempNameLength + 1]) {
+  static const char kPattern[] = "~kv????.tmp";
+  for (size_t i = 0; i <= kZipTempNameLength; ++i) {
+    const wchar_t c = name[i];
+    const bool hex = (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
+    if (kPattern[i] == '?' ? !hex : c != static_cast<unsigned char>(kPattern[i])) return false;
+    narrow[i] = static_cast<char>(c);
   }
   return true;
 }
@@ -164,7 +176,7 @@ uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info,
 
   // What is there now stays until the new data have proved whole: a
   // read-only file or a folder in the way is refused before any work.
-  const DWORD existing = ::GetFileAttributesA(path);
+  const DWORD existing = AttributesOf(path);
   if (existing != INVALID_FILE_ATTRIBUTES &&
       (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
     return ZRES_CANNOT_OPEN;
@@ -177,13 +189,16 @@ uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info,
   uint32_t result = WriteVerifiedCopy(handle, index, info, std::move(file));  // closed on return
   // Replacing fails as writing over it would have: a read-only file, a file
   // a running program holds open.
-  if (result == ZRES_OK && !::MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING)) result = ZRES_CANNOT_OPEN;
+  const WidePath wideTemp(temp), widePath(path);  // both checked by the caller
+  if (result == ZRES_OK && !::MoveFileExW(wideTemp.c_str(), widePath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    result = ZRES_CANNOT_OPEN;
+  }
   if (result != ZRES_OK) {
-    (void)::DeleteFileA(temp);  // nothing of a failed entry stays behind
+    (void)::DeleteFileW(wideTemp.c_str());  // nothing of a failed entry stays behind
     return result;
   }
   const DWORD attributes = info.attributes & kKeptAttributes;
-  (void)::SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);  // the data are in place
+  (void)::SetFileAttributesW(widePath.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);  // in place
   return ZRES_OK;
 }
 
@@ -195,20 +210,25 @@ int ZipRemoveTempFiles(const char* folder) {
   const char* separator = folder[0] == '\0' || (last != nullptr && last[1] == '\0') ? "" : "\\";
   char pattern[kPathSize];
   if (!JoinPath(pattern, folder, separator, "~kv????.tmp")) return 0;
-  WIN32_FIND_DATAA found;
-  const UniqueFindHandle search(::FindFirstFileA(pattern, &found));
+  const WidePath widePattern(pattern);
+  if (!widePattern.ok()) return 0;
+  WIN32_FIND_DATAW found;
+  const UniqueFindHandle search(::FindFirstFileW(widePattern.c_str(), &found));
   if (!search) return 0;
   int removed = 0;
   do {
     // The search matches other cases and short 8.3 names as well: each hit
     // is judged by its own name.
+    char name[kZipTempNameLength + 1];
     if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0 ||
-        !IsTempFileName(found.cFileName)) {
+        !IsTempFileName(found.cFileName, name)) {
       continue;
     }
     char path[kPathSize];
-    if (JoinPath(path, folder, separator, found.cFileName) && ::DeleteFileA(path)) ++removed;
-  } while (::FindNextFileA(search.get(), &found));
+    if (!JoinPath(path, folder, separator, name)) continue;
+    const WidePath widePath(path);
+    if (widePath.ok() && ::DeleteFileW(widePath.c_str())) ++removed;
+  } while (::FindNextFileW(search.get(), &found));
   return removed;
 }
 
@@ -229,8 +249,9 @@ uint32_t ZipExtractEntry(ZipHandle* handle, int32_t index, const char* target) {
 
   const char* base = ZipBaseFolder(handle);
   if (base == nullptr) base = "";
-  // A device or an NTFS stream would take the data and leave no file.
-  if (UnsafePathReason(target) != nullptr) return ZRES_CANNOT_OPEN;
+  // A device or an NTFS stream would take the data and leave no file; a
+  // path that is not GBK text names no file at all.
+  if (UnsafePathReason(target) != nullptr || !WidePath(target).ok() || !WidePath(base).ok()) return ZRES_CANNOT_OPEN;
   if (info.attributes & FILE_ATTRIBUTE_DIRECTORY) return ExtractFolder(base, target);
   return ExtractFile(handle, index, info, base, target);
 }

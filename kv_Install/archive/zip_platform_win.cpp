@@ -1,8 +1,13 @@
 // Platform hooks of the Windows build: the system's own calendar and time
-// zone conversions, and the process's current folder.
+// zone conversions, and the process's current folder in GBK.
 #include "archive/zip_platform.h"
 
 #include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "base/gbk_text.h"
 
 bool ZipDosTimeToFileTime(uint32_t dosDateTime, ZipFileTime* out) {
   const uint32_t date = dosDateTime >> 16;
@@ -24,7 +29,15 @@ bool ZipDosTimeToFileTime(uint32_t dosDateTime, ZipFileTime* out) {
 
 void ZipCurrentFolder(char* buffer, size_t size) {
   if (size == 0) return;
-  const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(size), buffer);
-  // 0 on failure; the size needed when the buffer is too small.
-  if (length == 0 || length >= size) buffer[0] = '\0';
+  buffer[0] = '\0';
+  // In GBK, converted with code page 936; left empty when the folder does
+  // not fit or holds a character GBK cannot hold.
+  wchar_t wide[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryW(MAX_PATH, wide);
+  if (length == 0 || length >= MAX_PATH) return;  // 0 on failure, the size needed when too small
+  std::string gbk;
+  if (!Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(wide), length), &gbk) || gbk.size() >= size) {
+    return;
+  }
+  std::memcpy(buffer, gbk.c_str(), gbk.size() + 1);
 }

@@ -79,6 +79,7 @@ const char* ZipResultName(uint32_t result) {
     case ZRES_WRONG_HANDLE: return "ZRES_WRONG_HANDLE";
     case ZRES_DECOMPRESS_FAILED: return "ZRES_DECOMPRESS_FAILED";
     case ZRES_BAD_DATA: return "ZRES_BAD_DATA";
+    case ZRES_BAD_NAME: return "ZRES_BAD_NAME";
     default: break;
   }
   static const char kDigits[] = "0123456789ABCDEF";
@@ -142,6 +143,9 @@ uint32_t ZipGetEntry(ZipHandle* handle, int32_t index, ZipEntryInfo* info) {
   ZipEntryInfo entry{};
   entry.index = index;
   std::memcpy(entry.name, dir.Name(), sizeof entry.name);
+  // A UTF-8 name becomes GBK before it is cleaned: scanned as GBK, its bytes
+  // would pair up wrongly and could swallow a separator.
+  if ((h.flags & kZipUtf8NameFlag) != 0 && !Utf8NameToGbk(entry.name)) return ZRES_BAD_NAME;
   CleanEntryName(entry.name);
   entry.attributes = ZipAttributes(h.versionMadeBy, h.externalAttributes);
   entry.compressedSize = static_cast<int32_t>(h.compressedSize);

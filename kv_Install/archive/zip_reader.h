@@ -20,6 +20,9 @@ constexpr uint32_t ZRES_DECOMPRESS_FAILED = 0x5000000;
 // The entry's data disagrees with its directory record: CRC-32 differs, or
 // the stream ends before, or runs past, the declared size.
 constexpr uint32_t ZRES_BAD_DATA = 0x6000000;
+// The entry's name is flagged as UTF-8 (general-purpose bit 11) but is not
+// well-formed UTF-8, or holds a character that GBK cannot hold.
+constexpr uint32_t ZRES_BAD_NAME = 0x7000000;
 
 // Name of a result code ("ZRES_BAD_HEADER"), "ZRES_0x..." for unknown values.
 const char* ZipResultName(uint32_t result);
@@ -34,7 +37,8 @@ constexpr int kZipNameSize = 260;
 
 struct ZipEntryInfo {
   int32_t index;               // position in the directory; the count for index -1
-  char name[kZipNameSize];     // cleaned name, always NUL-terminated, bytes as stored
+  char name[kZipNameSize];     // cleaned name in GBK, always NUL-terminated: bytes as
+                               // stored, or converted from UTF-8 when flagged so
   uint32_t attributes;         // Win32 FILE_ATTRIBUTE_* bits
   ZipFileTime accessTime;
   ZipFileTime creationTime;

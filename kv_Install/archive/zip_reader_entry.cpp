@@ -1,8 +1,10 @@
 #include "archive/zip_reader_entry.h"
 
 #include <cstring>
+#include <string>
 
 #include "archive/zip_platform.h"
+#include "base/gbk_text.h"
 #include "base/path_names.h"
 
 namespace {
@@ -55,6 +57,17 @@ ZipFileTime FromUnixTime(int32_t seconds) {
 }
 
 }  // namespace
+
+bool Utf8NameToGbk(char* name) {
+  const size_t length = std::strlen(name);
+  bool ascii = true;
+  for (size_t i = 0; i < length && ascii; ++i) ascii = static_cast<unsigned char>(name[i]) < 0x80;
+  if (ascii) return true;  // the same in both, and most names are
+  std::string gbk;
+  if (!Utf8ToGbk(std::string_view(name, length), &gbk) || gbk.size() > length) return false;
+  std::memcpy(name, gbk.c_str(), gbk.size() + 1);
+  return true;
+}
 
 void CleanEntryName(char* name) {
   // Removing a ".." component can bring a drive or a separator to the front

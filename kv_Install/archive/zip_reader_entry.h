@@ -7,6 +7,14 @@
 
 #include "archive/zip_reader.h"
 
+// General-purpose flag bit 11: the entry's name is UTF-8.
+constexpr uint32_t kZipUtf8NameFlag = 0x800;
+
+// Converts a NUL-terminated UTF-8 name in place to GBK, which is never
+// longer. False, with the name as it was, when it is not well-formed UTF-8
+// or holds a character GBK cannot hold.
+bool Utf8NameToGbk(char* name);
+
 // Cleans a stored name in place so that it is relative and stays inside the
 // folder it is joined to: drive prefixes ("C:") and leading '\' or '/' are
 // skipped, everything up to and including a separator-".."-separator

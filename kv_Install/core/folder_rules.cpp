@@ -1,6 +1,7 @@
 #include "core/folder_rules.h"
 
 #include "archive/zip_name_rules.h"
+#include "base/gbk_text.h"
 #include "base/path_names.h"
 
 const char kProductName[] = "Kelvane";
@@ -81,6 +82,16 @@ FolderProblem CheckInstallFolder(const std::string& folder, size_t longestEntryN
   return FolderProblem::None;
 }
 
+FolderProblem CheckFolderBoxText(std::u16string_view boxText, size_t longestEntryName, std::string* folder) {
+  std::string gbk;
+  if (!Utf16ToGbk(boxText, &gbk)) {
+    folder->clear();
+    return FolderProblem::NotGbk;
+  }
+  *folder = FolderFromEditText(gbk);
+  return CheckInstallFolder(*folder, longestEntryName);
+}
+
 const char* FolderProblemText(FolderProblem problem) {
   switch (problem) {
     case FolderProblem::None:
@@ -93,6 +104,8 @@ const char* FolderProblemText(FolderProblem problem) {
       return "安装位置含有系统保留的名称或冒号，请选择其他路径";
     case FolderProblem::TooLong:
       return "安装位置太长，请选择较短的路径";
+    case FolderProblem::NotGbk:
+      return "安装位置含有无法使用的文字，请选择其他路径";
   }
   return "";
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 extern const char kProductName[];
 
@@ -29,12 +30,18 @@ enum class FolderProblem {
   NotFullPath,  // not "X:..." nor "\\server\share...": it would resolve against the current folder
   BadName,      // a component Windows reads as a device ("con", "nul.txt"), or a ':' past the drive
   TooLong,      // the payload's longest entry would not fit below it in a path buffer
+  NotGbk,       // a character GBK cannot hold (the box takes any Unicode text)
 };
 
 // folder: as FolderFromEditText stores it. longestEntryName: the byte length
 // of the payload's longest entry name; every "folder\name" must stay below
 // the system's 260-byte path limit, its NUL included.
 FolderProblem CheckInstallFolder(const std::string& folder, size_t longestEntryName);
+
+// The folder box's text as the install command takes it: converted to GBK
+// (NotGbk, and *folder empty, when it holds a character GBK cannot hold),
+// then FolderFromEditText into *folder, then CheckInstallFolder.
+FolderProblem CheckFolderBoxText(std::u16string_view boxText, size_t longestEntryName, std::string* folder);
 
 // The short text shown for a problem (GBK).
 const char* FolderProblemText(FolderProblem problem);

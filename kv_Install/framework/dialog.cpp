@@ -8,13 +8,13 @@ CDialog::~CDialog() {
 
 INT_PTR CDialog::DoModal(HWND parent) {
   m_bModal = true;
-  return ::DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(m_nTemplateId), parent, &CDialog::DialogProc,
+  return ::DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(m_nTemplateId), parent, &CDialog::DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
 bool CDialog::Create(HWND parent) {
   m_bModal = false;
-  HWND hwnd = ::CreateDialogParamA(ResourceModule(), MAKEINTRESOURCEA(m_nTemplateId), parent, &CDialog::DialogProc,
+  HWND hwnd = ::CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(m_nTemplateId), parent, &CDialog::DialogProc,
                                    reinterpret_cast<LPARAM>(this));
   return hwnd != nullptr;
 }
@@ -26,6 +26,8 @@ void CDialog::EndDialog(INT_PTR result) {
     DestroyWindow();
   }
 }
+
+void CDialog::SetDlgItemText(int id, const char* text) const { SetWindowTextGbk(GetDlgItem(id), text); }
 
 INT_PTR CDialog::OnMessage(UINT, WPARAM, LPARAM) { return FALSE; }
 

@@ -17,12 +17,16 @@ class CDialog : public CWnd {
   explicit CDialog(int templateId) : m_nTemplateId(templateId) {}
   ~CDialog() override;
 
-  // Runs the dialog modally (DialogBoxParamA); returns the EndDialog result.
+  // Runs the dialog modally (DialogBoxParamW: a Unicode window, which keeps
+  // the template's text whatever the system's code page); returns the
+  // EndDialog result.
   INT_PTR DoModal(HWND parent = nullptr);
-  // Creates the dialog modeless (CreateDialogParamA); true when it exists.
+  // Creates the dialog modeless (CreateDialogParamW); true when it exists.
   bool Create(HWND parent);
 
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+  // Sets a control's text from GBK (SetDlgItemTextW's way).
+  void SetDlgItemText(int id, const char* text) const;
 
  protected:
   // Called at WM_INITDIALOG once the object is bound; TRUE lets the system
@@ -34,7 +38,7 @@ class CDialog : public CWnd {
   // Called when the window is gone (WM_NCDESTROY).
   virtual void OnFinalMessage() {}
 
-  void SetMessageResult(LRESULT result) const { ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result); }
+  void SetMessageResult(LRESULT result) const { ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result); }
   void EndDialog(INT_PTR result);
   bool IsModal() const { return m_bModal; }
 

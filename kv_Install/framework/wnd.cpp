@@ -2,13 +2,14 @@
 
 #include <commctrl.h>
 
+#include "base/wide.h"
 #include "framework/module.h"
 
 namespace {
 
-// The property that names a window's object. SetPropA keeps the atom for as
+// The property that names a window's object. SetPropW keeps the atom for as
 // long as some window carries the property.
-constexpr const char kObjectProperty[] = "kv.CWnd";
+constexpr const wchar_t kObjectProperty[] = L"kv.CWnd";
 constexpr UINT_PTR kSubclassId = 1;
 
 }  // namespace
@@ -23,24 +24,24 @@ CWnd::~CWnd() {
 
 CWnd* CWnd::FromHandle(HWND hwnd) {
   if (hwnd == nullptr) return nullptr;
-  return static_cast<CWnd*>(::GetPropA(hwnd, kObjectProperty));
+  return static_cast<CWnd*>(::GetPropW(hwnd, kObjectProperty));
 }
 
 void CWnd::Bind(HWND hwnd) {
   m_hWnd = hwnd;
-  (void)::SetPropA(hwnd, kObjectProperty, this);
+  (void)::SetPropW(hwnd, kObjectProperty, this);
 }
 
 void CWnd::Unbind() {
-  if (m_hWnd != nullptr) (void)::RemovePropA(m_hWnd, kObjectProperty);
+  if (m_hWnd != nullptr) (void)::RemovePropW(m_hWnd, kObjectProperty);
   m_hWnd = nullptr;
 }
 
 bool CWnd::Create(const char* className, const char* caption, DWORD style, const RECT& rect, HWND parent, int id) {
   if (m_hWnd != nullptr) return false;
-  HWND hwnd = ::CreateWindowExA(0, className, caption, style, rect.left, rect.top, rect.right - rect.left,
-                                rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                ResourceModule(), nullptr);
+  HWND hwnd = ::CreateWindowExW(0, WStr(Wide(className)), WStr(Wide(caption)), style, rect.left, rect.top,
+                                rect.right - rect.left, rect.bottom - rect.top, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ResourceModule(), nullptr);
   if (hwnd == nullptr) return false;
   if (!SubclassWindow(hwnd)) {
     ::DestroyWindow(hwnd);
@@ -92,19 +93,23 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
   return self->WindowProc(msg, wParam, lParam);
 }
 
-std::string CWnd::GetWindowText() const {
-  const int length = ::GetWindowTextLengthA(m_hWnd);
-  if (length <= 0) return std::string();
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  const int copied = ::GetWindowTextA(m_hWnd, &text[0], length + 1);
+std::u16string WindowTextW(HWND hwnd) {
+  const int length = ::GetWindowTextLengthW(hwnd);  // UTF-16 units
+  if (length <= 0) return std::u16string();
+  std::u16string text(static_cast<size_t>(length) + 1, u'\0');
+  const int copied = ::GetWindowTextW(hwnd, reinterpret_cast<wchar_t*>(&text[0]), length + 1);
   text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
   return text;
 }
 
+void SetWindowTextGbk(HWND hwnd, const char* text) { (void)::SetWindowTextW(hwnd, WStr(Wide(text))); }
+
+std::string GetWindowTextGbk(HWND hwnd) { return NarrowOrPlaceholder(WindowTextW(hwnd)); }
+
 void CWnd::ModifyStyle(DWORD remove, DWORD add) const {
   const DWORD style = GetStyle();
   const DWORD changed = (style & ~remove) | add;
-  if (changed != style) (void)::SetWindowLongPtrA(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(changed));
+  if (changed != style) (void)::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(changed));
 }
 
 RECT CWnd::GetClientRect() const {
@@ -137,6 +142,6 @@ bool ReflectToChild(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT
   if (child == nullptr || child == parent) return false;  // WM_CTLCOLORDLG names the dialog itself
   const CWnd* object = CWnd::FromHandle(child);
   if (object == nullptr || !object->IsSubclassedControl()) return false;
-  *result = ::SendMessageA(child, Reflected(msg), wParam, lParam);
+  *result = ::SendMessageW(child, Reflected(msg), wParam, lParam);
   return *result != 0;
 }

@@ -20,6 +20,15 @@
 constexpr UINT kReflectBase = WM_USER + 0x1C00;
 constexpr UINT Reflected(UINT msg) { return kReflectBase + msg; }
 
+// The windows are Unicode windows; the program's text is GBK. Text goes into
+// and comes out of any window, control or not, through these.
+void SetWindowTextGbk(HWND hwnd, const char* text);
+// The text as the window holds it, UTF-16 (what drawing and measuring take).
+std::u16string WindowTextW(HWND hwnd);
+// A character GBK cannot hold reads as '?' (Utf16ToGbk over WindowTextW
+// tells instead).
+std::string GetWindowTextGbk(HWND hwnd);
+
 class CWnd {
  public:
   CWnd() = default;
@@ -31,7 +40,8 @@ class CWnd {
   static CWnd* FromHandle(HWND hwnd);
 
   // Creates a child window of a system class (caption, style, rectangle in
-  // the parent's client coordinates, control ID) and subclasses it.
+  // the parent's client coordinates, control ID) as a Unicode window
+  // (CreateWindowExW) and subclasses it; the caption is GBK.
   bool Create(const char* className, const char* caption, DWORD style, const RECT& rect, HWND parent, int id);
   // Subclasses an existing window into this object: PreSubclassWindow runs
   // first, as it does for Create.
@@ -44,9 +54,10 @@ class CWnd {
   HWND GetSafeHwnd() const { return m_hWnd; }
   HWND GetParent() const { return ::GetParent(m_hWnd); }
   int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-  std::string GetWindowText() const;
-  void SetWindowText(const char* text) const { (void)::SetWindowTextA(m_hWnd, text); }
-  DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
+  // The window's text as GBK; a character GBK cannot hold reads as '?'.
+  std::string GetWindowText() const { return GetWindowTextGbk(m_hWnd); }
+  void SetWindowText(const char* text) const { SetWindowTextGbk(m_hWnd, text); }
+  DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)); }
   // Removes and adds style bits (no frame change, no redraw).
   void ModifyStyle(DWORD remove, DWORD add) const;
   RECT GetClientRect() const;

@@ -53,8 +53,8 @@ void CArcBtn::DrawItem(const DRAWITEMSTRUCT& item) {
   HDC dc = item.hDC;
   HGDIOBJ font = theTheme.m_fontButton.get();
   ScopedSelect selectFont(dc, font != nullptr ? font : ::GetCurrentObject(dc, OBJ_FONT));
-  char caption[512] = {};
-  (void)::GetWindowTextA(m_hWnd, caption, sizeof caption);
+  wchar_t caption[512] = {};
+  (void)::GetWindowTextW(m_hWnd, caption, 512);
   m_nState = SelectButtonState(m_nMode, m_bHover != 0, item.itemState, &m_bLatched, m_nState);
 
   UniqueMemoryDc memory(::CreateCompatibleDC(dc));
@@ -79,7 +79,7 @@ void CArcBtn::DrawItem(const DRAWITEMSTRUCT& item) {
 
   RECT rc = item.rcItem;
   (void)::SetBkMode(dc, TRANSPARENT);
-  if (caption[0] != '\0') {
+  if (caption[0] != L'\0') {
     (void)::SetTextColor(dc, text);
     const bool pressed = m_nState == BUTTON_STATE_PRESSED;
     ScopedSelect selectPen(dc, (pressed ? m_penPressed : m_pen).get());
@@ -87,7 +87,7 @@ void CArcBtn::DrawItem(const DRAWITEMSTRUCT& item) {
     RECT shape = rc;
     if (pressed) (void)::OffsetRect(&shape, 1, 1);
     DrawShape(dc, shape, pressed ? m_crFillPressed : m_crFill);
-    (void)::DrawTextA(dc, caption, -1, &shape, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    (void)::DrawTextW(dc, caption, -1, &shape, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     rc.left += 10;
   }
   if (m_bmpNormal && memory) {
@@ -111,7 +111,7 @@ LRESULT CArcBtn::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         Invalidate(true);
       }
       const LRESULT result = Default(msg, wParam, lParam);
-      if (HWND parent = GetParent()) (void)::SendMessageA(parent, WM_MOUSEMOVE, 0, 0);
+      if (HWND parent = GetParent()) (void)::SendMessageW(parent, WM_MOUSEMOVE, 0, 0);
       if (!m_bTracking) m_bTracking = TrackHoverAndLeave(m_hWnd);
       return result;
     }
@@ -122,13 +122,13 @@ LRESULT CArcBtn::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_LBUTTONDOWN: {
       HWND parent = GetParent();
-      if (m_nMode == 1 && parent != nullptr) (void)::PostMessageA(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
+      if (m_nMode == 1 && parent != nullptr) (void)::PostMessageW(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
       if (parent != nullptr) InvalidateParentUnder(m_hWnd);
       break;
     }
     case WM_LBUTTONUP:
       if (HWND parent = GetParent(); m_nMode == 0 && parent != nullptr) {
-        (void)::PostMessageA(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
+        (void)::PostMessageW(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
       }
       break;
     case WM_SETCURSOR:

@@ -16,7 +16,7 @@ CMenuEdit::CMenuEdit() : m_crBack(theTheme.m_clrEditFrame), m_pFont(&theTheme.m_
 }
 
 void CMenuEdit::SetDisplayText(const std::string& text) {
-  if (m_bPassword && text != m_strPlaceholder) (void)::SendMessageA(m_hWnd, EM_SETPASSWORDCHAR, kMaskChar, 0);
+  if (m_bPassword && text != m_strPlaceholder) (void)::SendMessageW(m_hWnd, EM_SETPASSWORDCHAR, kMaskChar, 0);
   SetWindowText(text.c_str());
 }
 
@@ -28,7 +28,7 @@ void CMenuEdit::OnNcCalcSize(RECT* proposed) {
     ScopedClientDC dc(m_hWnd);
     HGDIOBJ font = m_pFont != nullptr ? m_pFont->get() : nullptr;
     ScopedSelect selectFont(dc.get(), font != nullptr ? font : ::GetCurrentObject(dc.get(), OBJ_FONT));
-    (void)::GetTextExtentPoint32A(dc.get(), "Ky", 2, &extent);
+    (void)::GetTextExtentPoint32W(dc.get(), L"Ky", 2, &extent);
   }
   const MenuEditBands bands = MenuEditLayout(ToSkinRect(m_rcLayout), extent.cy);
   m_rcTopBand = ToRect(bands.top);
@@ -68,7 +68,7 @@ LRESULT CMenuEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_KILLFOCUS:
       if (GetWindowText().empty()) {
-        (void)::SendMessageA(m_hWnd, EM_SETPASSWORDCHAR, 0, 0);
+        (void)::SendMessageW(m_hWnd, EM_SETPASSWORDCHAR, 0, 0);
         SetDisplayText(m_strPlaceholder);
       }
       break;
@@ -76,7 +76,7 @@ LRESULT CMenuEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       // There is no message pre-translation here: the first key in the
       // placeholder state clears it before the key's own handling.
       if (ShowsPlaceholder()) SetDisplayText("");
-      if (m_bPassword) (void)::SendMessageA(m_hWnd, EM_SETPASSWORDCHAR, kMaskChar, 0);
+      if (m_bPassword) (void)::SendMessageW(m_hWnd, EM_SETPASSWORDCHAR, kMaskChar, 0);
       break;
     default:
       break;

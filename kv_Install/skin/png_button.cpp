@@ -1,8 +1,9 @@
 #include "skin/png_button.h"
 
-#include <cstring>
+#include <string>
 
 #include "base/gdi.h"
+#include "base/wide.h"
 #include "res/resource.h"
 #include "skin/control_support.h"
 #include "skin/skin_messages.h"
@@ -52,7 +53,7 @@ const CImage& CPngButton::FaceFor(int state) const {
 
 void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
   HDC dc = item.hDC;
-  const std::string caption = GetWindowText();
+  const std::u16string caption = WindowTextW(m_hWnd);
   m_nState = SelectButtonState(m_nMode, m_bHover != 0, item.itemState, &m_bLatched, m_nState);
 
   const SkinRect rc = ToSkinRect(item.rcItem);
@@ -68,18 +69,18 @@ void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
   HGDIOBJ font = theTheme.m_fontButton.get();
   ScopedSelect selectFont(dc, font != nullptr ? font : ::GetCurrentObject(dc, OBJ_FONT));
   SIZE extent = {0, 0};
-  (void)::GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+  (void)::GetTextExtentPoint32W(dc, WStr(caption), static_cast<int>(caption.size()), &extent);
   const CaptionPlacement placement = PlacePngCaption(m_nTextPos, rc, {extent.cx, extent.cy}, m_nNormalWidth);
   RECT target = ToRect(placement.rect);
   switch (placement.kind) {
     case CaptionKind::Centred:
-      (void)::DrawTextA(dc, caption.c_str(), -1, &target, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      (void)::DrawTextW(dc, WStr(caption), -1, &target, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
       break;
     case CaptionKind::BelowCentre:
-      (void)::DrawTextA(dc, caption.c_str(), -1, &target, DT_WORDBREAK);
+      (void)::DrawTextW(dc, WStr(caption), -1, &target, DT_WORDBREAK);
       break;
     case CaptionKind::BesideFace:
-      (void)::TextOutA(dc, placement.x, placement.y, caption.c_str(), static_cast<int>(caption.size()));
+      (void)::TextOutW(dc, placement.x, placement.y, WStr(caption), static_cast<int>(caption.size()));
       break;
     case CaptionKind::None:
       break;
@@ -87,9 +88,8 @@ void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 void CPngButton::SizeToContent() {
-  char caption[512] = {};
-  (void)::GetWindowTextA(m_hWnd, caption, sizeof caption);
-  const bool hasCaption = caption[0] != '\0';
+  const std::u16string caption = WindowTextW(m_hWnd);
+  const bool hasCaption = !caption.empty();
   const bool hasFace = !m_imgNormal.IsNull();
   if (!hasCaption && !hasFace) return;
 
@@ -97,7 +97,7 @@ void CPngButton::SizeToContent() {
   HGDIOBJ font = theTheme.m_fontButton.get();
   ScopedSelect selectFont(dc.get(), font != nullptr ? font : ::GetCurrentObject(dc.get(), OBJ_FONT));
   SIZE extent = {0, 0};
-  if (hasCaption) (void)::GetTextExtentPoint32A(dc.get(), caption, static_cast<int>(std::strlen(caption)), &extent);
+  if (hasCaption) (void)::GetTextExtentPoint32W(dc.get(), WStr(caption), static_cast<int>(caption.size()), &extent);
   SkinSize size = {0, 0};
   if (PngButtonSize(hasCaption, {extent.cx, extent.cy}, hasFace, {m_nNormalWidth, m_nNormalHeight}, &size)) {
     (void)SetWindowPos(nullptr, 0, 0, size.cx, size.cy,
@@ -122,7 +122,7 @@ LRESULT CPngButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       m_bHover = 0;
       m_bTracking = 0;
       if (m_bRedrawParent) InvalidateParentArea();
-      if (HWND parent = GetParent()) (void)::PostMessageA(parent, WM_MOUSELEAVE, 0, 0);
+      if (HWND parent = GetParent()) (void)::PostMessageW(parent, WM_MOUSELEAVE, 0, 0);
       break;
     case WM_LBUTTONDOWN:
       m_bLatched = 1;
@@ -133,7 +133,7 @@ LRESULT CPngButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       const RECT client = GetClientRect();
       HWND parent = GetParent();
       if (::PtInRect(&client, MousePoint(lParam)) && parent != nullptr) {
-        (void)::PostMessageA(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
+        (void)::PostMessageW(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
         InvalidateParentArea();
       }
       break;

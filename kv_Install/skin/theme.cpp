@@ -1,21 +1,25 @@
 #include "skin/theme.h"
 
-#include <cstring>
+#include <cwchar>
+
+#include "base/wide.h"
 
 namespace {
 
-// EnumFontFamiliesA hands each family's ENUMLOGFONTA behind a LOGFONTA
-// pointer; its full name goes to the theme's list.
-int CALLBACK CollectFamily(const LOGFONTA* font, const TEXTMETRICA*, DWORD, LPARAM data) {
-  const auto* family = reinterpret_cast<const ENUMLOGFONTA*>(font);
-  const char* name = reinterpret_cast<const char*>(family->elfFullName);
-  reinterpret_cast<CTheme*>(data)->m_arrFontNames.emplace_back(name, ::strnlen(name, LF_FULLFACESIZE));
+// EnumFontFamiliesExW hands each family's ENUMLOGFONTEXW behind a LOGFONTW
+// pointer; its full name goes to the theme's list as GBK (a name GBK cannot
+// hold keeps '?' for those characters: it names neither face).
+int CALLBACK CollectFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) {
+  const wchar_t* name = reinterpret_cast<const ENUMLOGFONTEXW*>(font)->elfFullName;
+  const std::u16string_view text(reinterpret_cast<const char16_t*>(name), ::wcsnlen(name, LF_FULLFACESIZE));
+  reinterpret_cast<CTheme*>(data)->m_arrFontNames.push_back(NarrowOrPlaceholder(text));
   return 1;
 }
 
 HFONT MakeFont(const char* face, const ThemeFontSpec& font) {
-  return ::CreateFontA(font.height, 0, 0, 0, font.weight, FALSE, font.underline ? TRUE : FALSE, FALSE, ANSI_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
+  return ::CreateFontW(font.height, 0, 0, 0, font.weight, FALSE, font.underline ? TRUE : FALSE, FALSE, ANSI_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                       WStr(Wide(face)));
 }
 
 }  // namespace
@@ -23,7 +27,10 @@ HFONT MakeFont(const char* face, const ThemeFontSpec& font) {
 CTheme::CTheme() {
   HDC screen = ::GetDC(nullptr);
   // A failed enumeration leaves the list empty, which selects the fallback.
-  (void)::EnumFontFamiliesA(screen, nullptr, &CollectFamily, reinterpret_cast<LPARAM>(this));
+  // Every family once, in every character set.
+  LOGFONTW all = {};
+  all.lfCharSet = DEFAULT_CHARSET;
+  (void)::EnumFontFamiliesExW(screen, &all, &CollectFamily, reinterpret_cast<LPARAM>(this), 0);
   (void)::ReleaseDC(nullptr, screen);
 
   m_choice = ChooseThemeFonts(m_arrFontNames);

@@ -28,7 +28,7 @@ class CTheme {
   // The face and heights chosen.
   ThemeFonts m_choice = {};
 
-  // The eight fonts, in the order of ThemeFonts::fonts. A failed CreateFontA
+  // The eight fonts, in the order of ThemeFonts::fonts. A failed CreateFontW
   // leaves the member empty; callers select a font only when it has a
   // handle. The theme owns them until process exit; windows borrow them.
   UniqueFont m_fontText;       // edit text

@@ -20,7 +20,7 @@ void CFinishDlg::ShowOutcome() {
   // A failed install does not offer to start a client that may be missing or
   // incomplete; the button then only closes the installer.
   const bool ok = InstallSucceeded();
-  ::SetDlgItemTextA(m_hWnd, IDC_STATIC, ok ? "安装成功!" : "安装失败!");
+  SetDlgItemText(IDC_STATIC, ok ? "安装成功!" : "安装失败!");
   m_pBtnStart->SetWindowText(ok ? "立即体验" : "退出");
 }
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/gdi.h"
+#include "base/wide.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
 #include "core/shell_folders.h"
@@ -29,22 +30,23 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   // band and the page controls below the image: 688 by 367 with the shipped one.
   if (const UniqueBitmap top = LoadBitmapResource(IDB_TOP)) {
     BITMAP info = {};
-    ::GetObjectA(top.get(), sizeof info, &info);
+    ::GetObjectW(top.get(), sizeof info, &info);
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, info.bmWidth, info.bmHeight + m_nCaptionHeight + 135,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
-  char about[256] = {};
-  if (::LoadStringA(ResourceModule(), IDS_ABOUTBOX, about, sizeof about) > 0) {
+  wchar_t about[256] = {};
+  if (::LoadStringW(ResourceModule(), IDS_ABOUTBOX, about, 256) > 0) {
     HMENU menu = ::GetSystemMenu(m_hWnd, FALSE);
     if (menu != nullptr) {
-      ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-      ::AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
+      ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about);
     }
   }
+  // Another installer looks for this name: it stays byte for byte as it is.
   ::SetPropA(m_hWnd, kInstallerWindowProperty, reinterpret_cast<HANDLE>(1));
-  ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-  ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
   m_dirPage.Create(m_hWnd);
   m_progressPage.Create(m_hWnd);
@@ -68,8 +70,10 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
     (void)m_pBtnClose->SetWindowPos(nullptr, client.right - w - 13, (m_nCaptionHeight - h) / 2, 0, 0,
                                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  m_fontCaption.reset(::CreateFontA(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, "微软雅黑"));
+  // The preferred face as the system lists it (its Chinese or its English name).
+  m_fontCaption.reset(::CreateFontW(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
+                                    WStr(Wide(theTheme.m_choice.preferredFace))));
   Invalidate(true);
 
   if (m_state.m_bAdmin) {
@@ -81,7 +85,7 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
     RECT window;
     ::GetWindowRect(m_hWnd, &window);
     RECT work;
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int w = window.right - window.left;
     const int h = window.bottom - window.top;
     ::SetWindowPos(m_hWnd, nullptr, work.left + (work.right - work.left - w) / 2,
@@ -133,7 +137,7 @@ void Ckv_InstallDlg::OnInstallFinished() {
 void Ckv_InstallDlg::OnCloseButton() {
   if (m_progressPage.IsWindowVisible()) {
     // No caption of its own: the box shows the application's name.
-    ::MessageBoxA(m_hWnd, "安装进行中，请稍等", m_strAppName.c_str(), MB_OK);
+    ::MessageBoxW(m_hWnd, WStr(Wide("安装进行中，请稍等")), WStr(Wide(m_strAppName)), MB_OK);
     return;
   }
   EndDialog(IDOK);
@@ -153,7 +157,7 @@ void Ckv_InstallDlg::Draw(HDC dc, const RECT& client) {
   ::SetTextColor(dc, RGB(122, 124, 136));
   RECT text = band;
   text.left += 20;
-  ::DrawTextA(dc, "Kelvane", -1, &text, DT_SINGLELINE | DT_VCENTER);
+  ::DrawTextW(dc, L"Kelvane", -1, &text, DT_SINGLELINE | DT_VCENTER);
 }
 
 INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -183,7 +187,7 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case IDOK:
           // Enter: the dialog manager asks the main window; the visible
           // page's default command answers.
-          if (CPageDlg* page = VisiblePage()) ::SendMessageA(page->GetSafeHwnd(), WM_COMMAND, IDOK, 0);
+          if (CPageDlg* page = VisiblePage()) ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, IDOK, 0);
           return TRUE;
         case IDCANCEL:
           // Esc, and the dialog manager's answer to WM_CLOSE.

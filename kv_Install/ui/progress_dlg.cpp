@@ -17,8 +17,8 @@ namespace {
 class ProgressControl : public ProgressBar {
  public:
   explicit ProgressControl(HWND bar) : bar_(bar) {}
-  void StepIt() override { ::SendMessageA(bar_, PBM_STEPIT, 0, 0); }
-  int GetPos() const override { return static_cast<int>(::SendMessageA(bar_, PBM_GETPOS, 0, 0)); }
+  void StepIt() override { ::SendMessageW(bar_, PBM_STEPIT, 0, 0); }
+  int GetPos() const override { return static_cast<int>(::SendMessageW(bar_, PBM_GETPOS, 0, 0)); }
 
  private:
   HWND bar_;
@@ -30,9 +30,9 @@ class ProgressControl : public ProgressBar {
 class StepThreadActions : public Win32InstallActions {
  public:
   StepThreadActions(HWND page, const ReportIdentity& identity) : Win32InstallActions(page, identity), page_(page) {}
-  bool AskToEndRunningClient() override { return ::SendMessageA(page_, WM_STEP_ASK_END_CLIENT, 0, 0) == 1; }
+  bool AskToEndRunningClient() override { return ::SendMessageW(page_, WM_STEP_ASK_END_CLIENT, 0, 0) == 1; }
   void EndInstaller(int exitStatus) override {
-    ::SendMessageA(page_, WM_STEP_END_INSTALLER, static_cast<WPARAM>(exitStatus), 0);
+    ::SendMessageW(page_, WM_STEP_END_INSTALLER, static_cast<WPARAM>(exitStatus), 0);
   }
 
  private:
@@ -52,12 +52,12 @@ BOOL CProgressDlg::OnInitDialog() {
   m_bSocketsStarted = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
 
   HWND bar = GetDlgItem(IDC_PROGRESS);
-  ::SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(kProgressMin, kProgressMax));
-  ::SendMessageA(bar, PBM_SETSTEP, kProgressStep, 0);
+  ::SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(kProgressMin, kProgressMax));
+  ::SendMessageW(bar, PBM_SETSTEP, kProgressStep, 0);
   // A flat bar: no border, no edges.
-  ::SetWindowLongA(bar, GWL_STYLE, ::GetWindowLongA(bar, GWL_STYLE) & ~WS_BORDER);
-  ::SetWindowLongA(bar, GWL_EXSTYLE,
-                   ::GetWindowLongA(bar, GWL_EXSTYLE) & ~(WS_EX_STATICEDGE | WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE));
+  ::SetWindowLongW(bar, GWL_STYLE, ::GetWindowLongW(bar, GWL_STYLE) & ~WS_BORDER);
+  ::SetWindowLongW(bar, GWL_EXSTYLE,
+                   ::GetWindowLongW(bar, GWL_EXSTYLE) & ~(WS_EX_STATICEDGE | WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE));
   ::SetWindowPos(bar, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
   m_bInstallDone = 0;
@@ -84,7 +84,7 @@ DWORD WINAPI CProgressDlg::StepThread(void* param) {
   StepThreadActions actions(page->m_hWnd, page->m_identity);
   (void)RunInstallStep(page->m_state, actions);  // the outcome is kept in the install state
   if (SUCCEEDED(com)) ::CoUninitialize();
-  ::PostMessageA(page->m_hWnd, WM_STEP_DONE, 0, 0);
+  ::PostMessageW(page->m_hWnd, WM_STEP_DONE, 0, 0);
   return 0;
 }
 
@@ -105,7 +105,7 @@ void CProgressDlg::OnProgressTimer() {
       ::PostQuitMessage(0);
       break;
     case TickAction::ShowFinish:
-      ::PostMessageA(::GetParent(m_hWnd), WM_INSTALL_FINISHED, 0, 0);
+      ::PostMessageW(::GetParent(m_hWnd), WM_INSTALL_FINISHED, 0, 0);
       break;
   }
 }

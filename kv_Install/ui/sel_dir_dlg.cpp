@@ -5,6 +5,8 @@
 #include <string>
 
 #include "archive/payload.h"
+#include "base/gbk_text.h"
+#include "base/wide.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
 #include "core/shell_folders.h"
@@ -28,7 +30,7 @@ CSelDirDlg::CSelDirDlg(InstallState& state, const std::string& appName)
 BOOL CSelDirDlg::OnInitDialog() {
   (void)CPageDlg::OnInitDialog();
   (void)m_editDir.SubclassDlgItem(IDC_EDIT_DIR, m_hWnd);  // unbound, it stays a plain edit box
-  ::SetDlgItemTextA(m_hWnd, IDC_EDIT_DIR, DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles)).c_str());
+  SetDlgItemText(IDC_EDIT_DIR, DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles)).c_str());
   // Browse keeps square corners; its size comes from the layout.
   m_pBtnBrowse = MakeTextButton("浏览...", IDC_BTN_BROWSE, RECT{0, 0, 0, 0}, kBlue);
   m_pBtnInstall = MakeTextButton("立即安装", IDOK, RECT{0, 0, 100, 35}, kBlue);
@@ -68,45 +70,55 @@ void CSelDirDlg::Layout(int cx, int) {
   m_pBtnInstall->MoveWindow(cx - 240, y - 15, 100, 35);
 }
 
+void CSelDirDlg::RefuseFolder(FolderProblem problem) {
+  ::MessageBoxW(::GetParent(m_hWnd), WStr(Wide(FolderProblemText(problem))), WStr(Wide(m_strAppName)),
+                MB_OK | MB_ICONWARNING);
+  ::SetFocus(GetDlgItem(IDC_EDIT_DIR));
+}
+
 void CSelDirDlg::OnBrowse() {
-  char displayName[MAX_PATH] = {};
-  BROWSEINFOA info = {};
+  wchar_t displayName[MAX_PATH] = {};
+  const std::u16string title = Wide("请选择目录");
+  BROWSEINFOW info = {};
   info.hwndOwner = m_hWnd;
   info.pszDisplayName = displayName;
-  info.lpszTitle = "请选择目录";
+  info.lpszTitle = WStr(title);
   info.ulFlags = BIF_NEWDIALOGSTYLE;
-  PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&info);
+  PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&info);
   if (item == nullptr) return;
-  char path[MAX_PATH] = {};
-  const BOOL isFolder = ::SHGetPathFromIDListA(item, path);
+  wchar_t path[MAX_PATH] = {};
+  const BOOL isFolder = ::SHGetPathFromIDListW(item, path);
   ::CoTaskMemFree(item);
   // A virtual folder (no file-system path) changes nothing: there is no
   // folder to install below.
-  if (!isFolder || path[0] == '\0') return;
-  ::SetDlgItemTextA(m_hWnd, IDC_EDIT_DIR, FolderFromBrowser(path).c_str());
+  if (!isFolder || path[0] == L'\0') return;
+  // A folder GBK cannot name is refused at once; the box keeps its text.
+  std::string chosen;
+  if (!Utf16ToGbk(AsU16(path), &chosen)) {
+    RefuseFolder(FolderProblem::NotGbk);
+    return;
+  }
+  SetDlgItemText(IDC_EDIT_DIR, FolderFromBrowser(chosen).c_str());
 }
 
 void CSelDirDlg::OnInstall() {
   // The whole text, however long: a folder cut at a fixed buffer size would
   // install somewhere the user never typed. A path too long to install into
   // then fails visibly instead.
-  HWND edit = GetDlgItem(IDC_EDIT_DIR);
-  std::string text(static_cast<size_t>(::GetWindowTextLengthA(edit)) + 1, '\0');
-  text.resize(static_cast<size_t>(::GetWindowTextA(edit, &text[0], static_cast<int>(text.size()))));
-  const std::string folder = FolderFromEditText(text);
   // Refused here, before anything is written: an empty or relative folder
-  // would resolve against the current folder, and a long one would fail
-  // entry by entry.
-  const FolderProblem problem = CheckInstallFolder(folder, LongestPayloadEntryPath());
+  // would resolve against the current folder, a long one would fail entry by
+  // entry, and one GBK cannot name could not be installed into at all.
+  std::string folder;
+  const FolderProblem problem =
+      CheckFolderBoxText(WindowTextW(GetDlgItem(IDC_EDIT_DIR)), LongestPayloadEntryPath(), &folder);
   if (problem != FolderProblem::None) {
-    ::MessageBoxA(::GetParent(m_hWnd), FolderProblemText(problem), m_strAppName.c_str(), MB_OK | MB_ICONWARNING);
-    ::SetFocus(edit);
+    RefuseFolder(problem);
     return;
   }
   m_state.m_strInstallDir = folder;
   m_state.m_bDesktopIcon = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_DESKTOP) == BST_CHECKED ? 1 : 0;
   m_state.m_bRunAfterInstall = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_RUN) == BST_CHECKED ? 1 : 0;
-  ::SendMessageA(::GetParent(m_hWnd), WM_START_INSTALL, 0, 0);
+  ::SendMessageW(::GetParent(m_hWnd), WM_START_INSTALL, 0, 0);
 }
 
 INT_PTR CSelDirDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "core/folder_rules.h"
 #include "core/install_state.h"
 #include "skin/arc_btn.h"
 #include "skin/menu_edit.h"
@@ -23,6 +24,8 @@ class CSelDirDlg : public CPageDlg {
   void Layout(int cx, int cy) override;
   void OnBrowse();
   void OnInstall();
+  // Tells the user why the folder cannot be taken and gives the box the focus.
+  void RefuseFolder(FolderProblem problem);
 
   InstallState& m_state;
   const std::string& m_strAppName;

@@ -9,7 +9,7 @@ import tempfile
 import unittest
 import zipfile
 
-from kvharness import BUILD, KVZIP, WineSession
+from kvharness import BUILD, KVZIP, WineSession, gbk
 
 BAD_PAYLOAD = os.path.join(BUILD, "payload", "payload_badcrc.zip")
 REQUIRED = ["config.ini", "version.data", "kvClient.exe", "kvUpdate.exe", "kv_Uninstall.exe"]
@@ -163,6 +163,8 @@ class KvzipTest(unittest.TestCase):
             # Clashes, as the file system compares names.
             ("CONFIG.INI", b"5\tsame name as entry 0\tCONFIG.INI"),
             ("kvClient.exe/x.txt", b"2\tfile and folder of the same name\tkvClient.exe"),
+            # zipfile flags a non-ASCII name as UTF-8; GBK cannot hold Korean.
+            ("\ud55c.txt", b"5\tUTF-8 name outside GBK\t<U+D55C>.txt"),
         ]
         for i, (name, line) in enumerate(cases):
             path = self.python_zip("unsafe%d.zip" % i, base + [(name, b"evil", zipfile.ZIP_DEFLATED)])
@@ -196,6 +198,35 @@ class KvzipTest(unittest.TestCase):
         only_config = self.python_zip("missing.zip", base[:1] + [("pic/kvUpdate.exe", b"x", 8)])
         self.assertEqual(self.kvzip("check", only_config)[:2],
                          (1, [b"archive\tmissing file\t" + n.encode() for n in REQUIRED[1:]]))
+
+    def test_chinese_names_on_every_code_page(self):
+        """说明.txt stored in GBK without the flag, as Windows' own zip writes
+        it, and 图片/背景.txt in UTF-8 with bit 11: the same Unicode names on
+        disk whatever the system's ANSI code page."""
+        path = os.path.join(self.work, "chinese.zip")
+        with zipfile.ZipFile(path, "w") as z:
+            z.writestr("#sm#.txt", b"gbk name")  # renamed below, same length
+            z.writestr("图片/背景.txt", b"utf-8 name")
+        with open(path, "rb") as f:
+            data = f.read().replace(b"#sm#.txt", gbk("说明.txt"))
+        with open(path, "wb") as f:
+            f.write(data)
+        for code_page in (936, 1252, 950):
+            with WineSession(code_page=code_page) as session:
+                os.makedirs(session.unix(r"C:\work"))
+                with open(session.unix(r"C:\work\chinese.zip"), "wb") as f:
+                    f.write(data)
+                rc, out, _ = session.run(KVZIP, ["list", r"C:\work\chinese.zip"])
+                self.assertEqual([l.split(b"\t")[-1] for l in out.splitlines()],
+                                 [gbk("说明.txt"), gbk("图片/背景.txt")], code_page)
+                folder = "C:\\解压\\%d" % code_page  # the folder argument goes through the conversion too
+                rc, out, err = session.run(KVZIP, ["extract", r"C:\work\chinese.zip", folder])
+                self.assertEqual((rc, out), (0, b""), (code_page, err))
+                root = session.unix(folder)
+                self.assertEqual(sorted(os.listdir(root)), ["图片", "说明.txt"], code_page)
+                self.assertEqual(os.listdir(os.path.join(root, "图片")), ["背景.txt"], code_page)
+                with open(os.path.join(root, "图片", "背景.txt"), "rb") as f:
+                    self.assertEqual(f.read(), b"utf-8 name")
 
     def test_usage_errors(self):
         for args in ([], ["list"], ["extract", r"C:\work\a.zip"], ["unpack", r"C:\work\a.zip"]):

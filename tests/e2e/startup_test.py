@@ -29,11 +29,14 @@ class UnattendedRun(unittest.TestCase):
             self.assertEqual(s.updater_starts(), [], "the unattended run must not start the updater")
 
     def test_admin_in_any_argument_form_selects_the_unattended_run(self):
+        # Also from a download folder whose name GBK cannot hold (Korean):
+        # the command line is only searched.
         with WineSession() as s:
-            for arg in ("/admin", "-admin"):
-                p = s.start_installer([arg], config=CONFIG)
-                self.assertEqual(p.wait(30), 0, arg)
+            for arg, folder in (("/admin", DOWNLOADS), ("-admin", DOWNLOADS), ("admin", DOWNLOADS + "\\한국")):
+                p = s.start_installer([arg], folder=folder, config=CONFIG)
+                self.assertEqual(p.wait(30), 0, (arg, folder))
                 self.assertEqual(s.visible_windows(), [])
+            self.assertTrue(os.path.isfile(os.path.join(s.unix(INSTALL_DIR), "kvClient.exe")))
 
 
 class InteractiveRun(unittest.TestCase):
@@ -43,8 +46,9 @@ class InteractiveRun(unittest.TestCase):
         return wid
 
     def test_started_from_a_folder_named_admin_it_waits_for_the_user(self):
+        # The folder's name also holds characters GBK cannot hold (Korean).
         with WineSession() as s:
-            p = s.start_installer([], folder=DOWNLOADS, config=CONFIG)
+            p = s.start_installer([], folder=DOWNLOADS + "\\한국 admin", config=CONFIG)
             wid = self.wait_window(s)
             geo = s.window_geometry(wid)
             self.assertEqual((geo.get("WIDTH"), geo.get("HEIGHT")), ("688", "367"))

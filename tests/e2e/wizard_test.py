@@ -1,10 +1,13 @@
 """The wizard as a person meets it: how each page looks (pixels read from the
 screen, control places from wintext.exe), dragging, the system menu, the
-keyboard, and folders the directory page refuses."""
+keyboard, folders the directory page refuses, and the same page on an English
+system (code page 1252)."""
 import os
+import re
 import time
 import unittest
 
+from fonts import add_windows_chinese_fonts
 from kvharness import (CLOSE_BUTTON, FOLDER_EDIT, INSTALL_BUTTON, INSTALL_DIR, RUN_CHECKBOX, WineSession)
 
 # Reports go to closed loopback ports: they fail at once and change nothing.
@@ -20,6 +23,17 @@ WHITE = (255, 255, 255)
 
 def near(colour, expected, tolerance=3):
     return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
+
+
+def type_folder(s, wid, folder):
+    """Replaces the folder box's text; what is not ASCII goes in as xdotool
+    types Unicode (a key mapped to the character for the moment)."""
+    s.set_install_folder(wid, "")
+    for run in re.findall(r"[\x00-\x7f]+|[^\x00-\x7f]+", folder):
+        if run.isascii():
+            s.type_text(wid, run)
+        else:
+            s._xdo("type", "--window", wid, "--delay", "80", run)
 
 
 class Wizard(unittest.TestCase):
@@ -45,6 +59,10 @@ class Wizard(unittest.TestCase):
         """The installer's visible message boxes: captioned with its file name."""
         title = "^%s$" % os.path.splitext(s.installer_name)[0].replace(".", "\\.")
         return s.xdotool("search", "--onlyvisible", "--name", title)
+
+    def message(self, s):
+        """The text of the installer's message box (its one static control)."""
+        return " ".join(c["text"] for c in s.controls() if c["cls"].lower() == "static" and c["depth"] == 1)
 
     def notice(self, s):
         return s.wait_for(lambda: self.notice_now(s), timeout=20)
@@ -179,19 +197,70 @@ class Wizard(unittest.TestCase):
         with WineSession() as s:
             p, wid = self.start(s, name="Kelvane-2.1-setup.exe")
             before = sorted(os.listdir(s.drive_c))
-            for folder in ("", "Kelvane", "C:\\" + "a" * 247, "D:\\con\\Kelvane", "C:\\a:b"):
-                s.set_install_folder(wid, folder)
+            # Korean 한 is a character GBK cannot hold: the box shows it, and
+            # reads back from wintext as <U+D55C>.
+            for folder, why in (("", "请选择安装位置"), ("Kelvane", "完整路径"), ("C:\\" + "a" * 247, "太长"),
+                                ("D:\\con\\Kelvane", "保留的名称"), ("C:\\a:b", "冒号"),
+                                ("C:\\한\\Kelvane", "无法使用的文字")):
+                type_folder(s, wid, folder)
                 s.click(wid, *INSTALL_BUTTON)
                 box = self.notice(s)
                 self.assertTrue(box, "no message for %r" % folder)
+                self.assertIn(why, self.message(s), folder)
                 s.key(box[0], "Return")
                 self.assertTrue(self.notice_gone(s))
                 self.assertIsNone(p.poll(), folder)
-                self.assertEqual(self.control(s, "Edit", cid=1000)["text"], folder)
+                self.assertEqual(self.control(s, "Edit", cid=1000)["text"], folder.replace("한", "<U+D55C>"))
             self.assertEqual(sorted(os.listdir(s.drive_c)), before, "a refused folder wrote something")
             self.assertEqual(sorted(os.listdir(s.unix(r"C:\users\admin\Downloads"))), ["Kelvane-2.1-setup.exe", "config.ini"])
             s.click(wid, *CLOSE_BUTTON)
             self.assertEqual(p.wait(20), 0)
+
+    def test_typed_chinese_folder_is_installed_into(self):
+        with WineSession() as s:
+            p, wid = self.start(s)
+            type_folder(s, wid, "C:\\游戏\\Kelvane")
+            self.assertEqual(self.control(s, "Edit", cid=1000)["text"], "C:\\游戏\\Kelvane")
+            s.click(wid, *RUN_CHECKBOX)
+            s.click(wid, *INSTALL_BUTTON)
+            self.wait_for_page(s, "Button", "立即体验")
+            self.assertTrue(os.path.isfile(os.path.join(s.drive_c, "游戏", "Kelvane", "kvClient.exe")))
+            s.click(wid, *CLOSE_BUTTON)
+            self.assertEqual(p.wait(20), 0)
+
+    def test_directory_page_reads_and_looks_on_an_english_system_as_on_a_chinese_one(self):
+        # Both prefixes have the two Chinese fonts every Windows has. The
+        # texts read back from the controls as UTF-16, every pixel of the
+        # page but the folder box's (where the caret blinks), and the message
+        # that refuses a folder GBK cannot name are the same on 1252 as on 936.
+        pages = {}
+        for locale in ("zh_CN.UTF-8", "en_US.UTF-8"):
+            with WineSession() as s:
+                s.env["LC_ALL"] = locale
+                add_windows_chinese_fonts(s)
+                p, wid = self.start(s)
+                s._xdo("mousemove", "--window", wid, "300", "120")
+                time.sleep(0.5)
+                px = s.grab(wid)
+                texts = [(c["cls"], c["id"], c["text"]) for c in s.controls()]
+                pixels = [px(x, y) for y in range(367) for x in range(688)
+                          if not (30 <= x < 570 and 43 + 214 <= y < 43 + 249)]
+                type_folder(s, wid, "C:\\한\\Kelvane")
+                s.click(wid, *INSTALL_BUTTON)
+                box = self.notice(s)
+                self.assertTrue(box, "no message on %s" % locale)
+                pages[locale] = (texts, pixels, self.message(s))
+                s.key(box[0], "Return")
+                self.notice_gone(s)
+                s.key(wid, "Escape")
+                self.assertEqual(p.wait(20), 0)
+        chinese, english = pages["zh_CN.UTF-8"], pages["en_US.UTF-8"]
+        self.assertIn(("Button", 1, "立即安装"), chinese[0])
+        self.assertEqual(english[0], chinese[0])
+        differ = sum(1 for a, b in zip(chinese[1], english[1]) if a != b)
+        self.assertEqual(differ, 0, "pixels that differ from the page on 936")
+        self.assertIn("安装位置含有无法使用的文字", chinese[2])
+        self.assertEqual(english[2], chinese[2])
 
 
 if __name__ == "__main__":

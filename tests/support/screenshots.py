@@ -7,6 +7,8 @@ page, written to docs/screenshots/ (the README shows them).
   progress.png     the progress page during the install
   finish.png       the finish page ("运行软件" unticked)
   failure.png      the finish page of an install whose payload failed
+  directory-1252.png  the directory page on an English system (code page
+                   1252), with the two Chinese fonts every Windows has
 """
 import os
 import subprocess
@@ -15,6 +17,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+from fonts import add_windows_chinese_fonts  # noqa: E402
 from kvharness import (BUILD, CLOSE_BUTTON, INSTALL_BUTTON, KVSETUP, KVSETUP_BADPAYLOAD, ROOT, RUN_CHECKBOX,  # noqa: E402
                        WineSession)
 
@@ -73,6 +76,11 @@ def main():
         s.wait_for(lambda: [c for c in s.controls() if c["text"] == "安装失败!"], timeout=30, interval=0.5)
         time.sleep(0.5)
         snap(s, wid, "failure.png")
+    with WineSession(template=template) as s:
+        s.env["LC_ALL"] = "en_US.UTF-8"  # ANSI code page 1252
+        add_windows_chinese_fonts(s)
+        wid = wizard(s, KVSETUP)
+        snap(s, wid, "directory-1252.png")
 
 
 if __name__ == "__main__":

@@ -7,6 +7,8 @@
 
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
+#include "archive/zip_reader_entry.h"
+#include "base/gbk_text.h"
 #include "base/path_names.h"
 
 namespace {
@@ -48,6 +50,35 @@ size_t FindEndRecord(const uint8_t* data, size_t size) {
     if (Read32(data + pos) == kEndSignature) return pos;
   }
   return size;
+}
+
+// A UTF-8 name that cannot become GBK, shown in GBK all the same: what
+// converts as itself, a character GBK cannot hold as <U+XXXX>, a byte that is
+// not UTF-8 as \xNN. Why it cannot become GBK goes to *problem.
+std::string ShownUtf8Name(const std::string& name, std::string* problem) {
+  std::string shown, gbk;
+  std::u16string wide;
+  bool malformed = false;
+  for (size_t i = 0; i < name.size();) {
+    const unsigned char lead = static_cast<unsigned char>(name[i]);
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    const std::string piece = name.substr(i, length);
+    if (Utf8ToUtf16(piece, &wide)) {
+      if (Utf16ToGbk(wide, &gbk)) {
+        shown += gbk;
+      } else {
+        const uint32_t cp = wide.size() == 2 ? 0x10000 + ((wide[0] - 0xD800u) << 10) + (wide[1] - 0xDC00u) : wide[0];
+        shown += Format("<U+%04X>", cp);
+      }
+      i += length;
+    } else {
+      malformed = true;
+      shown += Format("\\x%02X", lead);
+      i += 1;
+    }
+  }
+  *problem = malformed ? "UTF-8 name not well-formed" : "UTF-8 name outside GBK";
+  return shown;
 }
 
 bool HasZip64Extra(const uint8_t* extra, size_t length) {
@@ -195,8 +226,16 @@ ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size) {
     entry.externalAttributes = Read32(header + 38);
     entry.host = header[5];
 
-    // The name is shown up to a NUL it may hold, as the installer would see it.
-    const std::string shown = entry.name.substr(0, entry.name.find('\0'));
+    // The name is shown up to a NUL it may hold, as the installer would see
+    // it, and so is a UTF-8 name: in GBK.
+    std::string utf8Problem, gbk;
+    const bool unconverted = (flags & kZipUtf8NameFlag) && !Utf8ToGbk(entry.name, &gbk);
+    if ((flags & kZipUtf8NameFlag) && !unconverted) entry.name = gbk;
+    std::string shown = entry.name.substr(0, entry.name.find('\0'));
+    if (unconverted) {
+      shown = ShownUtf8Name(shown, &utf8Problem);
+      problem(i, utf8Problem, shown);
+    }
     if (method != 0 && method != 8) problem(i, Format("method %u", method), shown);
     if (flags & 0x0041) problem(i, "encrypted", shown);
     if (compressedSize == 0xFFFFFFFF || uncompressedSize == 0xFFFFFFFF || localOffset == 0xFFFFFFFF ||
@@ -204,7 +243,9 @@ ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size) {
       problem(i, "ZIP64 fields", shown);
     }
     if (entry.name.find('\0') != std::string::npos) problem(i, "NUL in name", shown);
-    const std::string nameProblem = StoredNameProblem(entry.name);
+    // The rules see the name the installer writes; one it cannot convert
+    // has had its word.
+    const std::string nameProblem = utf8Problem.empty() ? StoredNameProblem(entry.name) : std::string();
     if (!nameProblem.empty()) problem(i, nameProblem, shown);
 
     records.entries.push_back(std::move(entry));

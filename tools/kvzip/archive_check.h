@@ -15,7 +15,7 @@ struct ArchiveProblem {
 };
 
 struct StoredEntry {
-  std::string name;        // as stored, raw bytes
+  std::string name;        // as stored, raw bytes; in GBK when flagged as UTF-8 and convertible
   uint32_t externalAttributes;
   uint8_t host;            // high byte of version made by
 };

@@ -1,6 +1,7 @@
 // kvzip: the installer's own archive code as a console tool, to look at a
 // payload before it is embedded. Output is for scripts: one line per item,
-// fields separated by tabs, names as the raw bytes of the archive.
+// fields separated by tabs, names in GBK as the installer hands them out (the
+// stored bytes, or converted from UTF-8 when the entry is flagged so).
 //
 //   kvzip list A         index, attributes, compressed and uncompressed size,
 //                        write time (FILETIME), name
@@ -11,9 +12,12 @@
 //
 // The same source builds for the host as well (everything but extract, which
 // writes files the Windows way): the Windows build runs that one to check the
-// payload, so it needs no Windows program.
+// payload, so it needs no Windows program. On Windows the arguments are read
+// in Unicode and taken as GBK, converted with code page 936 whatever the
+// system's code page.
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #ifdef _WIN32
@@ -21,6 +25,8 @@
 #include <io.h>
 
 #include "archive/payload.h"
+#include "archive/zip_wide_path.h"
+#include "base/gbk_text.h"
 #endif
 #include "archive/zip_reader.h"
 #include "archive_check.h"
@@ -52,7 +58,12 @@ int Usage() {
 }
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>* data) {
+#ifdef _WIN32
+  const WidePath wide(path);
+  FILE* file = wide.ok() ? ::_wfopen(wide.c_str(), L"rb") : nullptr;
+#else
   FILE* file = std::fopen(path, "rb");
+#endif
   if (file == nullptr) return false;
   bool ok = std::fseek(file, 0, SEEK_END) == 0;
   const long size = ok ? std::ftell(file) : -1;
@@ -126,6 +137,8 @@ int VerifyAll(const OpenArchive& archive, bool printEach, const std::vector<Stor
     ZipEntryInfo info;
     std::memset(&info, 0, sizeof info);
     uint32_t result = ZipGetEntry(archive.handle(), index, &info);
+    // The check has named the name that cannot be converted, and why.
+    if (result == ZRES_BAD_NAME && stored != nullptr) continue;
     if (result == ZRES_OK) result = ZipVerifyEntry(archive.handle(), index);
     if (result != ZRES_OK) ++failed;
     const char* name = info.name;
@@ -226,13 +239,7 @@ int Check(const char* path) {
   return problems == 0 ? kExitOk : kExitFailed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-#ifdef _WIN32
-  // Lines end in "\n" alone, whatever the C runtime's text mode would do.
-  (void)_setmode(_fileno(stdout), _O_BINARY);
-#endif
+int Run(int argc, const char* const* argv) {
   if (argc < 3) return Usage();
   const char* command = argv[1];
   if (std::strcmp(command, "list") == 0 && argc == 3) return List(argv[2]);
@@ -243,3 +250,25 @@ int main(int argc, char** argv) {
   if (std::strcmp(command, "check") == 0 && argc == 3) return Check(argv[2]);
   return Usage();
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Built with -municode: the arguments arrive in UTF-16 and become GBK here.
+int wmain(int argc, wchar_t** wargv) {
+  // Lines end in "\n" alone, whatever the C runtime's text mode would do.
+  (void)_setmode(_fileno(stdout), _O_BINARY);
+  std::vector<std::string> args(static_cast<size_t>(argc));
+  std::vector<const char*> argv;
+  for (int i = 0; i < argc; ++i) {
+    if (!Utf16ToGbk(reinterpret_cast<const char16_t*>(wargv[i]), &args[static_cast<size_t>(i)])) {
+      std::fprintf(stderr, "kvzip: argument %d holds a character GBK cannot hold\n", i);
+      return kExitUsage;
+    }
+    argv.push_back(args[static_cast<size_t>(i)].c_str());
+  }
+  return Run(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return Run(argc, argv); }
+#endif

@@ -127,6 +127,58 @@ TEST(ZipNames, RecordCarriesTheCleanedName) {
   EXPECT_STREQ(info.name, "");
 }
 
+// A name flagged as UTF-8 (bit 11) is handed out in GBK, converted before
+// it is cleaned; one the conversion refuses fails its entry alone. Names
+// without the flag stay as stored.
+TEST(ZipNames, Utf8FlaggedNamesBecomeGbk) {
+  const std::string kBeiUtf8 = "\xE8\x83\x8C";  // 背, whose last byte is a GBK lead byte
+  const struct {
+    uint32_t flags;
+    std::string stored;
+    uint32_t result;
+    std::string name;
+  } cases[] = {
+      {0x800, "\xE5\x9B\xBE\xE7\x89\x87/" + kBeiUtf8 + "\xE6\x99\xAF.txt", ZRES_OK,  // 图片/背景.txt
+       "\xCD\xBC\xC6\xAC/\xB1\xB3\xBE\xB0.txt"},
+      {0x800, "\xE8\xAF\xB4\xE6\x98\x8E.txt", ZRES_OK, "\xCB\xB5\xC3\xF7.txt"},  // 说明.txt
+      {0x800, "plain/a.txt", ZRES_OK, "plain/a.txt"},
+      {0x808, "C:\\" + kBeiUtf8, ZRES_OK, "\xB1\xB3"},  // cleaned after conversion
+      // As GBK, 0x8C would take the '\' along and hide the ".." run.
+      {0x800, kBeiUtf8 + "\\..\\x.txt", ZRES_OK, "x.txt"},
+      {0, kBeiUtf8 + "\\..\\x.txt", ZRES_OK, kBeiUtf8 + "\\..\\x.txt"},
+      {0, "\xCB\xB5\xC3\xF7.txt", ZRES_OK, "\xCB\xB5\xC3\xF7.txt"},  // GBK without the flag
+      {0, "\xFF\xFE", ZRES_OK, "\xFF\xFE"},
+      {0x800, "\xFF.txt", ZRES_BAD_NAME, ""},
+      {0x800, "\xE5\x9B.txt", ZRES_BAD_NAME, ""},          // cut short
+      {0x800, "a\xC0\xAF..\xC0\xAFx", ZRES_BAD_NAME, ""},  // overlong '/'
+      {0x800, "\xED\xA0\x80", ZRES_BAD_NAME, ""},           // a surrogate
+      {0x800, "\xED\x95\x9C.txt", ZRES_BAD_NAME, ""},       // 한: not in GBK
+      {0x800, "\xF0\x9F\x98\x80", ZRES_BAD_NAME, ""},      // outside the BMP
+  };
+  for (const auto& c : cases) {
+    ZipEntryInfo info{};
+    EXPECT_EQ(GetFirst(BuildOne([&](Entry& e) { e.flags = c.flags, e.name = c.stored; }), &info), c.result)
+        << c.stored;
+    if (c.result == ZRES_OK) {
+      EXPECT_EQ(std::string(info.name), c.name) << c.stored;
+    }
+  }
+
+  // The refused entry fails the same way when verified; its neighbours read.
+  Archive a{{Entry{"a", "1"}, Entry{"\xED\x95\x9C", "2"}, Entry{"c", "3"}}};
+  a.entries[1].flags = 0x800;
+  const std::string bytes = Build(a);
+  ZipHandle* h = ZipOpenMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  ASSERT_NE(h, nullptr);
+  ZipEntryInfo info{};
+  EXPECT_EQ(ZipGetEntry(h, 1, &info), ZRES_BAD_NAME);
+  EXPECT_EQ(ZipVerifyEntry(h, 1), ZRES_BAD_NAME);
+  EXPECT_EQ(ZipVerifyEntry(h, 0), ZRES_OK);
+  EXPECT_EQ(ZipVerifyEntry(h, 2), ZRES_OK);
+  EXPECT_STREQ(ZipResultName(ZRES_BAD_NAME), "ZRES_BAD_NAME");
+  ZipClose(h);
+}
+
 TEST(ZipAttributes, FromHostAndExternalAttributes) {
   struct Case {
     uint32_t madeBy, external, expected;

@@ -140,6 +140,30 @@ TEST(FolderRules, InstallFolderIsCheckedBeforeAnythingIsWritten) {
   }
 }
 
+TEST(FolderRules, FolderBoxTextIsTakenOnlyWhenGbkCanHoldIt) {
+  // The box holds UTF-16: the folder goes on as GBK, or is refused before
+  // anything is written.
+  const struct {
+    std::u16string box;
+    std::string folder;
+    FolderProblem problem;
+  } cases[] = {
+      {u"C:\\\u6E38\u620F\\Kelvane\\ ", "C:\\\xD3\xCE\xCF\xB7\\Kelvane", FolderProblem::None},  // 游戏
+      {u"D:\\\u6E38\u620F\\\u8BF4\u660E\\", "D:\\\xD3\xCE\xCF\xB7\\\xCB\xB5\xC3\xF7", FolderProblem::None},
+      {u"C:\\\uD55C\\Kelvane", "", FolderProblem::NotGbk},      // Korean 한
+      {u"C:\\Kelvane\\\U0001F600", "", FolderProblem::NotGbk},  // outside the BMP
+      {std::u16string(u"C:\\Kelvane") + char16_t(0xD800), "", FolderProblem::NotGbk},  // unpaired surrogate
+      {u"\u6E38\u620F", "\xD3\xCE\xCF\xB7", FolderProblem::NotFullPath},  // held, then checked
+      {u"", "", FolderProblem::Empty},
+  };
+  for (const auto& c : cases) {
+    std::string folder = "old";
+    EXPECT_EQ(CheckFolderBoxText(c.box, 12, &folder), c.problem) << c.folder;
+    EXPECT_EQ(folder, c.folder);
+    EXPECT_EQ(FolderProblemText(c.problem)[0] == '\0', c.problem == FolderProblem::None);
+  }
+}
+
 TEST(UserNumber, TextConvertsLikeTheStandardDecimalConversion) {
   const struct {
     const char* text;

@@ -54,6 +54,40 @@ TEST(ArchiveCheck, EndRecordMustDescribeTheWholeDirectory) {
   }
 }
 
+// Names flagged as UTF-8 are checked as the GBK the installer writes; one
+// that cannot become GBK is refused and shown with what stands in the way.
+TEST(ArchiveCheck, Utf8NamesAreCheckedInGbk) {
+  const std::string shuo = "\xE8\xAF\xB4", shuoGbk = "\xCB\xB5";  // 说
+  std::string longUtf8, longGbk;  // 80 characters: 240 bytes in UTF-8, 160 in GBK
+  for (int i = 0; i < 80; ++i) longUtf8 += shuo, longGbk += shuoGbk;
+  const struct {
+    uint32_t flags;
+    std::string name;
+    std::string problem, detail;  // empty: no problem
+  } cases[] = {
+      {0x800, "\xE5\x9B\xBE\xE7\x89\x87/\xE8\x83\x8C\xE6\x99\xAF.txt", "", ""},
+      {0x800, longUtf8, "", ""},
+      {0, longGbk + longGbk.substr(0, 70), "name too long", longGbk + longGbk.substr(0, 70)},
+      {0x800, "\xFF" + shuo + ".txt", "UTF-8 name not well-formed", "\\xFF" + shuoGbk + ".txt"},
+      {0x800, shuo + "\xED\x95\x9C.txt", "UTF-8 name outside GBK", shuoGbk + "<U+D55C>.txt"},
+      {0x800, "\xF0\x9F\x98\x80", "UTF-8 name outside GBK", "<U+1F600>"},
+      {0x800, "a/\xC0\xAF../x", "UTF-8 name not well-formed", "a/\\xC0\\xAF../x"},
+      {0x800, shuo + "/../x", "\"..\" component", shuoGbk + "/../x"},
+  };
+  for (const auto& c : cases) {
+    ziptest::Entry entry(c.name, "x");
+    entry.flags = c.flags;
+    const std::vector<ArchiveProblem> problems = ProblemsOf(ziptest::Build(ziptest::Archive({entry})));
+    if (c.problem.empty()) {
+      EXPECT_TRUE(problems.empty()) << c.name << ": " << problems[0].problem;
+      continue;
+    }
+    ASSERT_EQ(1u, problems.size()) << c.name;
+    EXPECT_EQ(c.problem, problems[0].problem) << c.name;
+    EXPECT_EQ(c.detail, problems[0].detail) << c.name;
+  }
+}
+
 // More than 65,535 entries without ZIP64: the 16-bit count wraps.
 TEST(ArchiveCheck, CountThatWrappedPast65535IsRefused) {
   std::vector<ziptest::Entry> entries(65537);

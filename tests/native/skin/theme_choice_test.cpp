@@ -11,24 +11,34 @@ namespace {
 const std::string kYaHei = "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA";  // 微软雅黑
 const std::string kSong = "\xCB\xCE\xCC\xE5";                   // 宋体
 
-TEST(ThemeChoice, WhichNamesSelectThePreferredFace) {
+TEST(ThemeChoice, WhichNamesSelectWhichFace) {
+  // A Chinese system lists the Chinese family names, any other the English
+  // ones; the face is spelt as the list has it.
   struct Case {
     const char* what;
     std::vector<std::string> names;
+    std::string face;
     bool preferred;
   };
   const Case cases[] = {
-      {"empty list", {}, false},
-      {"other families", {"Arial", kSong, "Tahoma"}, false},
-      {"the face itself, not first", {"Arial", kYaHei}, true},
-      {"vertical variant", {"@" + kYaHei}, true},
-      {"inside a longer full name", {kYaHei + " Bold"}, true},
+      {"empty list", {}, kSong, false},
+      {"other families", {"Arial", kSong, "Tahoma"}, kSong, false},
+      {"the face itself, not first", {"Arial", kYaHei}, kYaHei, true},
+      {"vertical variant", {"@" + kYaHei}, kYaHei, true},
+      {"inside a longer full name", {kYaHei + " Bold"}, kYaHei, true},
       // 0x81 0xCE is one character: the face's bytes start on a trail byte.
-      {"bytes straddling two characters", {"\x81" + kYaHei + "x"}, false},
+      {"bytes straddling two characters", {"\x81" + kYaHei + "x"}, kSong, false},
+      {"English name", {"Tahoma", "SimSun", "Microsoft YaHei UI"}, "Microsoft YaHei", true},
+      {"English vertical variant", {"@Microsoft YaHei"}, "Microsoft YaHei", true},
+      {"the first spelling listed wins", {"Microsoft YaHei", kYaHei}, "Microsoft YaHei", true},
+      {"English fallback", {"Tahoma", "NSimSun"}, "SimSun", false},
+      {"Chinese fallback before English", {kSong, "SimSun"}, kSong, false},
+      {"case matters, as in the list", {"microsoft yahei", "simsun"}, kSong, false},
   };
   for (const Case& c : cases) {
     const ThemeFonts fonts = ChooseThemeFonts(c.names);
-    EXPECT_EQ(std::string(fonts.face), c.preferred ? kYaHei : kSong) << c.what;
+    EXPECT_EQ(std::string(fonts.face), c.face) << c.what;
+    EXPECT_EQ(std::string(fonts.preferredFace), c.preferred ? c.face : kYaHei) << c.what;
     EXPECT_EQ(fonts.fonts[1].height, c.preferred ? 19 : 14) << c.what;
     EXPECT_EQ(fonts.fonts[3].height, c.preferred ? 23 : 18) << c.what;
   }

@@ -353,6 +353,9 @@ TEST_F(ExtractTest, RefusalsCreateNothing) {
   EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(0, std::string(MAX_PATH - root_.size() - 1, 'x')));
   EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(1, Path(longName + "/")));
   EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(1, longName + "/"));
+  // A target that is not GBK text names no file.
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(0, Path("\xFF.txt")));
+  EXPECT_EQ(ZRES_CANNOT_OPEN, Extract(1, Path("d\x81/")));
   EXPECT_EQ(std::vector<std::string>{}, Children(root_));
   // The longest relative name that still fits is written.
   const std::string fits(MAX_PATH - root_.size() - 2, 'y');
@@ -379,8 +382,12 @@ TEST_F(ExtractTest, DoubleByteCharacterWithBackslashTrailIsNoSeparator) {
 TEST_F(ExtractTest, UnpackingGoesOnPastFailedEntriesAndStaysInside) {
   TestEntry bad = FileEntry("bad.txt", "bad");
   bad.crc = ziptest::Crc(bad.data) ^ 1;
+  // UTF-8 names: 图片/背景.txt is written under its GBK name, Korean fails.
+  TestEntry utf8 = FileEntry("\xE5\x9B\xBE\xE7\x89\x87/\xE8\x83\x8C\xE6\x99\xAF.txt", "utf-8");
+  TestEntry korean = FileEntry("\xED\x95\x9C.txt", "korean");
+  utf8.flags = korean.flags = 0x800;
   Open({FolderEntry("empty/"), bad, FileEntry("keep/ok.txt", "ok"), FileEntry("../evil.txt", "evil"),
-        FileEntry("x/../../evil2.txt", "evil")});
+        FileEntry("x/../../evil2.txt", "evil"), korean, utf8});
   ASSERT_TRUE(::CreateDirectoryA(Path("inner").c_str(), nullptr));
   struct Failure {
     int32_t index;
@@ -395,7 +402,7 @@ TEST_F(ExtractTest, UnpackingGoesOnPastFailedEntriesAndStaysInside) {
       },
       &failures);
   EXPECT_TRUE(result.opened);
-  EXPECT_EQ(5, result.entryCount);
+  EXPECT_EQ(7, result.entryCount);
   ASSERT_LE(1u, failures.size());
   EXPECT_EQ(1, failures[0].index);
   EXPECT_EQ("bad.txt", failures[0].name);
@@ -404,6 +411,11 @@ TEST_F(ExtractTest, UnpackingGoesOnPastFailedEntriesAndStaysInside) {
   EXPECT_FALSE(result.Complete());
   EXPECT_TRUE(IsFolder(Path("inner\\empty")));
   EXPECT_EQ("ok", ReadAll(Path("inner\\keep\\ok.txt")));
+  EXPECT_EQ(1, std::count_if(failures.begin(), failures.end(),
+                             [](const Failure& f) { return f.index == 5 && f.result == ZRES_BAD_NAME; }));
+  if (CanNameFilesInGbk(root_)) {
+    EXPECT_EQ("utf-8", ReadAll(Path("inner\\\xCD\xBC\xC6\xAC\\\xB1\xB3\xBE\xB0.txt")));
+  }
   // Whatever the reader makes of the ".." names, nothing lands outside.
   EXPECT_EQ(std::vector<std::string>{"inner"}, Children(root_));
 }

@@ -60,6 +60,31 @@ TEST(FrameworkWndTest, AWindowDestroyedFirstUnbindsItself) {
   EXPECT_EQ(CWnd::FromHandle(hwnd), nullptr);
 }
 
+TEST(FrameworkWndTest, TextGoesInAndComesOutAsGbkWhateverTheCodePage) {
+  Probe probe;
+  ASSERT_TRUE(probe.Create("立即安装", WS_CHILD, {0, 0, 10, 10}, Page(), 4003));
+  EXPECT_TRUE(::IsWindowUnicode(probe.m_hWnd));
+  EXPECT_EQ(WindowTextW(probe.m_hWnd), u"立即安装");
+  // What the window holds (UTF-16), what the program reads back (GBK; a
+  // character GBK cannot hold reads as '?'), and what that text shows as
+  // when the program sets it again.
+  const struct {
+    const wchar_t* held;
+    const char* gbk;
+    const char16_t* again;
+  } cases[] = {
+      {L"C:\\游戏\\Kelvane", "C:\\游戏\\Kelvane", u"C:\\游戏\\Kelvane"},
+      {L"C:\\한\\游戏", "C:\\?\\游戏", u"C:\\?\\游戏"},
+      {L"", "", u""},
+  };
+  for (const auto& c : cases) {
+    ::SetWindowTextW(probe.m_hWnd, c.held);
+    EXPECT_EQ(probe.GetWindowText(), c.gbk);
+    probe.SetWindowText(c.gbk);
+    EXPECT_EQ(WindowTextW(probe.m_hWnd), c.again);
+  }
+}
+
 TEST(FrameworkWndTest, DialogReflectsColoursAndLetsZeroFallThrough) {
   Probe probe;
   ASSERT_TRUE(probe.Create("x", WS_CHILD, {0, 0, 10, 10}, Page(), 4002));

@@ -3,6 +3,8 @@
 // this test program.
 #include "skin/theme.h"
 
+#include "base/wide.h"
+
 #include <gtest/gtest.h>
 
 CTheme theTheme;
@@ -16,12 +18,12 @@ TEST(Theme, FontsFollowTheChoiceWithTheFixedValues) {
   EXPECT_EQ(theTheme.m_choice.face, ChooseThemeFonts(theTheme.m_arrFontNames).face);
   EXPECT_FALSE(theTheme.m_arrFontNames.empty());
   for (int n = 0; n < 8; ++n) {
-    LOGFONTA lf = {};
-    ASSERT_EQ(::GetObjectA(fonts[n], sizeof lf, &lf), static_cast<int>(sizeof lf)) << n;
+    LOGFONTW lf = {};
+    ASSERT_EQ(::GetObjectW(fonts[n], sizeof lf, &lf), static_cast<int>(sizeof lf)) << n;
     EXPECT_EQ(lf.lfHeight, theTheme.m_choice.fonts[n].height) << n;
     EXPECT_EQ(lf.lfWeight, theTheme.m_choice.fonts[n].weight) << n;
     EXPECT_EQ(lf.lfUnderline != 0, n == 2) << n;
-    EXPECT_STREQ(lf.lfFaceName, theTheme.m_choice.face) << n;
+    EXPECT_EQ(AsU16(lf.lfFaceName), Wide(theTheme.m_choice.face)) << n;
     EXPECT_EQ(lf.lfWidth, 0);
     EXPECT_EQ(lf.lfEscapement, 0);
     EXPECT_EQ(lf.lfOrientation, 0);

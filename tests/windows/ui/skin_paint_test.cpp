@@ -1,11 +1,13 @@
 // The main window and its three pages paint through a DC whose state they
-// put back, and repainting them makes no GDI object.
+// put back, and repainting them makes no GDI object; they are Unicode windows
+// whose texts read back as the templates and the pages wrote them.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "base/gdi.h"
 #include "base/handles.h"
+#include "res/resource.h"
 #include "skin/control_stage.h"
 #include "skin/theme.h"
 #include "ui/main_dlg.h"
@@ -79,6 +81,33 @@ TEST_F(SkinPaintTest, FiftyPaintsLeaveTheGdiCountAlone) {
     Pump(20);
     EXPECT_EQ(GdiObjectCount(), before) << n;
   }
+}
+
+TEST_F(SkinPaintTest, UnicodeWindowsWithTheirChineseTexts) {
+  const std::vector<CSkinDlg*> windows = Windows();
+  ASSERT_EQ(windows.size(), 4u);
+  for (CSkinDlg* window : windows) EXPECT_TRUE(::IsWindowUnicode(window->m_hWnd));
+  // Page (1 directory, 2 progress, 3 finish), control, text as UTF-16.
+  const struct {
+    size_t page;
+    int id;
+    const char16_t* text;
+  } cases[] = {
+      {1, IDC_STATIC_DIR, u"安装位置:"}, {1, IDC_CHECK_DESKTOP, u"创建桌面图标"}, {1, IDC_CHECK_RUN, u"运行软件"},
+      {1, IDC_BTN_BROWSE, u"浏览..."},   {1, IDOK, u"立即安装"},                  {1, IDCANCEL, u"取消"},
+      {2, IDC_STATIC, u"正在安装..."},   {3, IDC_STATIC, u"安装成功!"},           {3, IDOK, u"立即体验"},
+  };
+  for (const auto& c : cases) {
+    HWND control = windows[c.page]->GetDlgItem(c.id);
+    EXPECT_TRUE(::IsWindowUnicode(control)) << c.id;
+    EXPECT_EQ(WindowTextW(control), c.text) << c.page << " " << c.id;
+  }
+  // Chinese typed into the folder box arrives whole, and reads back as GBK.
+  HWND edit = windows[1]->GetDlgItem(IDC_EDIT_DIR);
+  ::SetWindowTextW(edit, L"");
+  for (const wchar_t* p = L"C:\\游戏"; *p != L'\0'; ++p) ::SendMessageW(edit, WM_CHAR, *p, 0);
+  EXPECT_EQ(WindowTextW(edit), u"C:\\游戏");
+  EXPECT_EQ(GetWindowTextGbk(edit), "C:\\游戏");  // narrow literals are GBK here
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+#include "base/wide.h"
+
+#include <windows.h>
+
+#include "base/gbk_text.h"
+
+namespace {
+
+constexpr UINT kGbk = 936;
+
+}  // namespace
+
+std::u16string Wide(std::string_view gbk) {
+  std::u16string out;
+  if (GbkToUtf16(gbk, &out)) return out;
+  // Not GBK throughout: the system's table puts a replacement character
+  // where it cannot read.
+  const int count = static_cast<int>(gbk.size());
+  const int n = ::MultiByteToWideChar(kGbk, 0, gbk.data(), count, nullptr, 0);
+  out.assign(n > 0 ? static_cast<size_t>(n) : 0, u'\0');
+  if (n > 0) (void)::MultiByteToWideChar(kGbk, 0, gbk.data(), count, reinterpret_cast<wchar_t*>(&out[0]), n);
+  return out;
+}
+
+std::string NarrowOrPlaceholder(std::u16string_view text) {
+  std::string out;
+  if (text.empty()) return out;
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int count = static_cast<int>(text.size());
+  // No best fit: a character GBK has not becomes '?', never a look-alike.
+  const int n = ::WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, wide, count, nullptr, 0, "?", nullptr);
+  if (n <= 0) return out;
+  out.resize(static_cast<size_t>(n));
+  (void)::WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, wide, count, &out[0], n, "?", nullptr);
+  return out;
+}
