@@ -17,6 +17,7 @@ struct LinkInfo {
   std::string workingDir;   // GetWorkingDirectory
   std::string description;  // GetDescription
   std::string arguments;    // GetArguments: the installer sets none
+  std::string itemTarget;   // the path of GetIDList, the item the shell starts
 };
 
 // GBK text of UTF-16, converted with code page 936 named, so that the link
@@ -65,6 +66,12 @@ inline LinkInfo ReadLinkFile(const char* path) {
       if (SUCCEEDED(link->GetDescription(buf, 1024))) info.description = GbkOf(buf);
       buf[0] = L'\0';
       if (SUCCEEDED(link->GetArguments(buf, 1024))) info.arguments = GbkOf(buf);
+      PIDLIST_ABSOLUTE item = nullptr;
+      buf[0] = L'\0';
+      if (SUCCEEDED(link->GetIDList(&item)) && item != nullptr) {
+        if (::SHGetPathFromIDListW(item, buf)) info.itemTarget = GbkOf(buf);
+        ::CoTaskMemFree(item);
+      }
     }
     file->Release();
   }

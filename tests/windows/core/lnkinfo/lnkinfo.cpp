@@ -1,7 +1,7 @@
 // lnkinfo CSIDL RELATIVE-PATH
 // Prints the shortcut file's full path and what the shell reads from it, one
 // "key=value" line each (GBK text, whatever the system's code page):
-//   path=, target=, workdir=, description=, arguments=
+//   path=, target=, workdir=, description=, arguments=, item= (the path of the link's item ID list)
 // Exit status 0 when the file was loaded, 1 when it is missing or not a link,
 // 2 on bad arguments. The end-to-end tests use it to check shortcuts from
 // inside the Wine prefix, wherever the prefix puts its special folders.
@@ -31,8 +31,8 @@ int main() {
   std::printf("path=%s\n", path.c_str());
   const LinkInfo info = ReadLinkFile(path.c_str());
   if (info.loaded) {
-    std::printf("target=%s\nworkdir=%s\ndescription=%s\narguments=%s\n", info.target.c_str(), info.workingDir.c_str(),
-                info.description.c_str(), info.arguments.c_str());
+    std::printf("target=%s\nworkdir=%s\ndescription=%s\narguments=%s\nitem=%s\n", info.target.c_str(),
+                info.workingDir.c_str(), info.description.c_str(), info.arguments.c_str(), info.itemTarget.c_str());
   }
   std::fflush(stdout);
   ::CoUninitialize();
