@@ -37,9 +37,9 @@ def type_folder(s, wid, folder):
 
 
 class Wizard(unittest.TestCase):
-    def start(self, s, name="kvsetup.exe"):
+    def start(self, s, name="kvsetup.exe", timeout=30):
         p = s.start_installer([], config=CONFIG, name=name)
-        wid = s.wait_for_wizard()
+        wid = s.wait_for_wizard(timeout)
         self.assertTrue(wid, "the wizard did not show")
         time.sleep(1)  # first paint
         return p, wid
@@ -238,7 +238,9 @@ class Wizard(unittest.TestCase):
             with WineSession() as s:
                 s.env["LC_ALL"] = locale
                 add_windows_chinese_fonts(s)
-                p, wid = self.start(s)
+                # Wine's first start in a prefix with new fonts, or on another
+                # code page, takes longer.
+                p, wid = self.start(s, timeout=90)
                 s._xdo("mousemove", "--window", wid, "300", "120")
                 time.sleep(0.5)
                 px = s.grab(wid)

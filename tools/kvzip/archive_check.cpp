@@ -125,7 +125,10 @@ std::string StoredNameProblem(const std::string& name) {
   if (HasParentComponent(text)) return "\"..\" component";
   const char* reason = UnsafePathReason(text);
   if (reason == nullptr) reason = TrailingDotOrSpaceReason(text);
-  return reason != nullptr ? reason : std::string();
+  if (reason != nullptr) return reason;
+  // The installer names its files in Unicode, converted from GBK.
+  std::u16string wide;
+  return GbkToUtf16(name, &wide) ? std::string() : "name not GBK";
 }
 
 namespace {

@@ -29,8 +29,8 @@ struct ArchiveRecords {
 // Reads the end record and walks the central directory of data.
 ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size);
 
-// The problem of one stored name for an installer that joins it below its
-// folder, or empty when the name is fine.
+// The problem of one stored name (in GBK) for an installer that joins it
+// below its folder, or empty when the name is fine.
 std::string StoredNameProblem(const std::string& name);
 
 // A stored name as the file system compares it: '\' as '/', ASCII letters

@@ -73,6 +73,9 @@ TEST(ArchiveCheck, Utf8NamesAreCheckedInGbk) {
       {0x800, "\xF0\x9F\x98\x80", "UTF-8 name outside GBK", "<U+1F600>"},
       {0x800, "a/\xC0\xAF../x", "UTF-8 name not well-formed", "a/\\xC0\\xAF../x"},
       {0x800, shuo + "/../x", "\"..\" component", shuoGbk + "/../x"},
+      // Without the flag a name must be GBK for the installer to name its file.
+      {0, shuoGbk + "\xFF.txt", "name not GBK", shuoGbk + "\xFF.txt"},
+      {0, "a\x81", "name not GBK", "a\x81"},
   };
   for (const auto& c : cases) {
     ziptest::Entry entry(c.name, "x");
