@@ -12,6 +12,11 @@ the local headers carry none; DOS times come from fixed values, not the clock.
 usage: make_payload.py OUT.zip --exe kvClient.exe=PATH --exe kvUpdate.exe=PATH
                        --exe kv_Uninstall.exe=PATH
                        [--bad-crc NAME] [--comment-size N] [--bulk N] [--version TEXT]
+                       [--chinese-names]
+
+Names are ASCII, except with --chinese-names: 说明.txt is stored in GBK
+without a flag (as Windows' own zip writes names), 图片/背景.txt and its
+folder in UTF-8 with general-purpose bit 11 (as Info-ZIP and 7-Zip do).
 """
 import argparse
 import datetime
@@ -96,11 +101,21 @@ def ntfs_extra(moment):
     return struct.pack("<HH", 0x000A, len(body)) + body
 
 
+UTF8_FLAG = 0x0800  # general-purpose bit 11: the name is UTF-8
+CHINESE_ENTRIES = [("说明.txt", "gbk"), ("图片/", "utf-8"), ("图片/背景.txt", "utf-8")]
+
+
+def name_bytes(name):
+    """(stored name, flags) of an entry name."""
+    encoding = dict(CHINESE_ENTRIES).get(name, "ascii")
+    return name.encode(encoding), UTF8_FLAG if encoding == "utf-8" else 0
+
+
 def build(entries, bad_crc=None, comment=b""):
     out = bytearray()
     central = bytearray()
     for i, (name, data, attributes) in enumerate(entries):
-        raw_name = name.encode("ascii")
+        raw_name, flags = name_bytes(name)
         moment = FIRST_TIME + datetime.timedelta(minutes=2 * i)
         time, date = dos_time(moment)
         if data is FOLDER:
@@ -112,11 +127,11 @@ def build(entries, bad_crc=None, comment=b""):
         if name == bad_crc:
             crc ^= 0x00010000  # the data stay intact; only the record is wrong
         offset = len(out)
-        out += struct.pack("<IHHHHHIIIHH", 0x04034B50, needed, 0, method, time, date,
+        out += struct.pack("<IHHHHHIIIHH", 0x04034B50, needed, flags, method, time, date,
                            crc, len(packed), size, len(raw_name), 0)
         out += raw_name + packed
         extra = ntfs_extra(moment)
-        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, VERSION_MADE_BY, needed, 0, method,
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, VERSION_MADE_BY, needed, flags, method,
                                time, date, crc, len(packed), size, len(raw_name), len(extra), 0,
                                0, 0, attributes, offset)
         central += raw_name + extra
@@ -138,6 +153,8 @@ def main(argv):
                         help="add a folder bulk/ with N more files, so that unpacking takes a while")
     parser.add_argument("--version", default=VERSION.decode("ascii"),
                         help="version text at the head of version.data (empty: none); default %(default)s")
+    parser.add_argument("--chinese-names", action="store_true",
+                        help="add 说明.txt (GBK name) and 图片/背景.txt (UTF-8 name, bit 11)")
     args = parser.parse_args(argv)
     exes = {}
     for item in args.exe:
@@ -151,6 +168,9 @@ def main(argv):
     if args.bulk:
         entries.append(("bulk/", FOLDER, 0x10))
         entries += [("bulk/f%04d.dat" % i, generated_data("bulk%d" % i, 8000), 0x20) for i in range(args.bulk)]
+    if args.chinese_names:
+        entries += [(name, FOLDER if name.endswith("/") else ("%s\r\n" % name).encode("gbk"),
+                     0x10 if name.endswith("/") else 0x20) for name, _ in CHINESE_ENTRIES]
     if args.bad_crc and args.bad_crc not in [n for n, _, _ in entries]:
         parser.error("no entry named " + args.bad_crc)
     comment = generated_data("comment", args.comment_size) if args.comment_size else b""

@@ -14,7 +14,6 @@
 
 #include <delayimp.h>
 
-#include <cstdio>
 
 namespace {
 
@@ -27,12 +26,12 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 bool confined = false;
 
 __attribute__((constructor(101))) void ConfineDllSearch() {
-  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");  // loaded with the process
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");  // loaded with the process
   const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
       reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
   confined = setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Without it, at least the current folder leaves the search order.
-  if (!confined) (void)::SetDllDirectoryA("");
+  if (!confined) (void)::SetDllDirectoryW(L"");
 }
 
 FARPROC WINAPI DelayLoadHook(unsigned notification, PDelayLoadInfo info) {
@@ -49,12 +48,23 @@ PfnDliHook __pfnDliNotifyHook2 = DelayLoadHook;
 bool DllSearchConfined() { return confined; }
 
 HMODULE LoadSystemDll(const char* name) {
-  if (confined) return ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  // By full path, and its own imports looked up from its folder first.
-  char path[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  const int n = std::snprintf(path + length, MAX_PATH - length, "\\%s", name);
-  if (n < 0 || static_cast<UINT>(n) >= MAX_PATH - length) return nullptr;
-  return ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // By full path when the search is not confined, and its own imports looked
+  // up from its folder first. The system folder is read wide: its name need
+  // not fit the system's code page.
+  if (name == nullptr || *name == '\0') return nullptr;
+  wchar_t path[MAX_PATH];
+  UINT length = 0;
+  if (!confined) {
+    length = ::GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + 1 >= MAX_PATH) return nullptr;
+    path[length++] = L'\\';
+  }
+  // DLL names are plain ASCII; anything else is no system DLL of ours.
+  for (const char* p = name; p != nullptr && *p != '\0'; ++p) {
+    if (static_cast<unsigned char>(*p) >= 0x80 || length + 1 >= MAX_PATH) return nullptr;
+    path[length++] = static_cast<wchar_t>(*p);
+  }
+  path[length] = L'\0';
+  if (confined) return ::LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "base/gbk_text.h"
 #include "base/handles.h"
 #include "core/install_step.h"
 
@@ -24,13 +25,19 @@ DWORD FindProcessByExeName(const char* name) {
   UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return 0;
 
-  PROCESSENTRY32 entry;
+  // The wide entries: the narrow ones carry the names in the system's code
+  // page, which is not GBK everywhere.
+  PROCESSENTRY32W entry;
   std::memset(&entry, 0, sizeof entry);
   entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
-    // Whole names, case-sensitive. Equality of two code page 936 strings is
-    // equality of their bytes, so a byte comparison is the multi-byte one.
-    if (std::strcmp(entry.szExeFile, name) == 0) return entry.th32ProcessID;
+  std::string exeName;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    // Whole names, case-sensitive, in GBK. Equality of two code page 936
+    // strings is equality of their bytes, so a byte comparison is the
+    // multi-byte one. A name GBK cannot hold is no installed program's.
+    if (Utf16ToGbk(reinterpret_cast<const char16_t*>(entry.szExeFile), &exeName) && exeName == name) {
+      return entry.th32ProcessID;
+    }
   }
   return 0;
 }
@@ -41,10 +48,10 @@ namespace {
 bool IsListed(DWORD processId) {
   UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return false;
-  PROCESSENTRY32 entry;
+  PROCESSENTRY32W entry;
   std::memset(&entry, 0, sizeof entry);
   entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
     if (entry.th32ProcessID == processId) return true;
   }
   return false;
@@ -70,6 +77,8 @@ void EndProcessAndWait(DWORD processId) {
 }
 
 void StartUpdater(const std::string& installDir) {
-  const std::string updater = installDir + "\\" + kUpdaterExe;
-  (void)::ShellExecuteA(nullptr, "open", updater.c_str(), nullptr, installDir.c_str(), SW_SHOW);
+  std::u16string folder, updater;
+  if (!GbkToUtf16(installDir, &folder) || !GbkToUtf16(installDir + "\\" + kUpdaterExe, &updater)) return;
+  (void)::ShellExecuteW(nullptr, L"open", reinterpret_cast<const wchar_t*>(updater.c_str()), nullptr,
+                        reinterpret_cast<const wchar_t*>(folder.c_str()), SW_SHOW);
 }

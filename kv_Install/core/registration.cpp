@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include <string>
 
+#include "base/gbk_text.h"
 #include "base/handles.h"
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvane";
@@ -18,6 +19,10 @@ const REGSAM kCreateAccess = 0x2001F;
 
 int WriteUninstallValue(const char* name, const char* data) {
   if (name == nullptr || name[0] == '\0' || data == nullptr) return 0;
+  // Stored as UTF-16 by the wide call, so every system reads the GBK text
+  // right; the narrow call would convert it with the system's code page.
+  std::u16string wideName, wideData;
+  if (!GbkToUtf16(name, &wideName) || !GbkToUtf16(data, &wideData)) return 0;
 
   // Each value opens and closes the key on its own; the first one usually
   // finds it missing and creates it.
@@ -31,9 +36,9 @@ int WriteUninstallValue(const char* name, const char* data) {
   }
 
   // REG_SZ counts the terminating NUL.
-  const DWORD bytes = static_cast<DWORD>(std::strlen(data) + 1);
-  const LONG stored =
-      ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), bytes);
+  const DWORD bytes = static_cast<DWORD>((wideData.size() + 1) * sizeof(char16_t));
+  const LONG stored = ::RegSetValueExW(key.get(), reinterpret_cast<const wchar_t*>(wideName.c_str()), 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(wideData.c_str()), bytes);
   return stored == ERROR_SUCCESS ? 1 : 0;
 }
 

@@ -5,9 +5,10 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <cstdio>
+#include <initializer_list>
 #include <string>
 
+#include "base/gbk_text.h"
 #include "base/handles.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
@@ -15,7 +16,9 @@
 
 namespace {
 
-using LinkObject = UniqueCom<IShellLinkA>;
+const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+using LinkObject = UniqueCom<IShellLinkW>;
 
 // The run link and the uninstall link, from CreateShellLinks until
 // ReleaseShellLinks (a later CreateShellLinks releases them first). Whoever
@@ -33,27 +36,39 @@ Links& TheLinks() {
 
 // A shell-link object with working directory workDir, target
 // workDir\exeName and the given description; empty when COM cannot make one.
+// The texts go to the wide interface, converted from GBK with code page 936:
+// the narrow one would read them in the system's code page.
 LinkObject MakeLink(const std::string& workDir, const char* exeName, const char* description) {
+  std::u16string wideDir, target, wideDescription;
+  if (!GbkToUtf16(workDir, &wideDir) || !GbkToUtf16(workDir + "\\" + exeName, &target) ||
+      !GbkToUtf16(description, &wideDescription)) {
+    return LinkObject();
+  }
   LinkObject link;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(link.put()))) ||
       !link) {
     return LinkObject();
   }
-  const std::string target = workDir + "\\" + exeName;
   // The setters' results are not examined: a link missing a detail is still
   // saved, as the shell would show it.
-  (void)link->SetWorkingDirectory(workDir.c_str());
-  (void)link->SetPath(target.c_str());
-  (void)link->SetDescription(description);
+  (void)link->SetWorkingDirectory(Wide(wideDir));
+  (void)link->SetPath(Wide(target));
+  (void)link->SetDescription(Wide(wideDescription));
   return link;
 }
 
-// Formats into a MAX_PATH buffer; false when the text does not fit.
-template <typename... Args>
-bool FormatPath(char (&out)[MAX_PATH], const char* format, Args... args) {
-  const int n = std::snprintf(out, sizeof out, format, args...);
-  return n >= 0 && n < static_cast<int>(sizeof out);
+// parts joined with "\"; false when the GBK parts do not convert or the path
+// does not fit a MAX_PATH buffer.
+bool JoinPath(std::u16string folder, std::initializer_list<const char*> parts, std::u16string* out) {
+  for (const char* part : parts) {
+    std::u16string wide;
+    if (!GbkToUtf16(part, &wide)) return false;
+    folder += u'\\';
+    folder += wide;
+  }
+  *out = std::move(folder);
+  return out->size() < MAX_PATH;
 }
 
 }  // namespace
@@ -76,24 +91,23 @@ void ReleaseShellLinks() {
 int SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) {
   if (fileName == nullptr) return 0;
 
-  const std::string folder = SpecialFolderPath(csidl);
+  // The folder stays wide: a user folder GBK cannot hold still gets its links.
+  const std::u16string folder = SpecialFolderPathWide(csidl);
   if (folder.empty()) return 0;
 
-  char linkPath[MAX_PATH] = {};
+  std::u16string linkPath;
   if (inSubfolder) {
     // Any entry at all in the product folder means it exists; an existing
     // empty folder still holds "." and "..".
-    char pattern[MAX_PATH] = {};
-    char subfolder[MAX_PATH] = {};
-    if (!FormatPath(pattern, "%s\\%s\\*.*", folder.c_str(), kProductName) ||
-        !FormatPath(subfolder, "%s\\%s", folder.c_str(), kProductName) ||
-        !FormatPath(linkPath, "%s\\%s\\%s", folder.c_str(), kProductName, fileName)) {
+    std::u16string pattern, subfolder;
+    if (!JoinPath(folder, {kProductName, "*.*"}, &pattern) || !JoinPath(folder, {kProductName}, &subfolder) ||
+        !JoinPath(folder, {kProductName, fileName}, &linkPath)) {
       return 0;
     }
-    WIN32_FIND_DATAA found = {};
-    const UniqueFindHandle search(::FindFirstFileA(pattern, &found));
-    if (!search) (void)::CreateDirectoryA(subfolder, nullptr);  // a failure shows as a failed save below
-  } else if (!FormatPath(linkPath, "%s\\%s", folder.c_str(), fileName)) {
+    WIN32_FIND_DATAW found = {};
+    const UniqueFindHandle search(::FindFirstFileW(Wide(pattern), &found));
+    if (!search) (void)::CreateDirectoryW(Wide(subfolder), nullptr);  // a failure shows as a failed save below
+  } else if (!JoinPath(folder, {fileName}, &linkPath)) {
     return 0;
   }
 
@@ -102,8 +116,5 @@ int SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) {
 
   UniqueCom<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) || !file) return 0;
-  WCHAR widePath[MAX_PATH] = {};
-  const int converted = ::MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH);
-  const HRESULT saved = converted > 0 ? file->Save(widePath, TRUE) : E_FAIL;
-  return SUCCEEDED(saved) ? 1 : 0;
+  return SUCCEEDED(file->Save(Wide(linkPath), TRUE)) ? 1 : 0;
 }

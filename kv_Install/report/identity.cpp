@@ -7,6 +7,7 @@
 
 #include "report/http_get.h"
 #include "report/machine_address.h"
+#include "report/settings.h"
 #include "report/setup_url.h"
 
 #ifndef KV_DEFAULT_UPDATE_HOST
@@ -18,9 +19,9 @@ const char kLocalConfig[] = ".\\config.ini";  // beside the installer, in the cu
 }  // namespace
 
 void ReportIdentity::Load() {
-  ::GetPrivateProfileStringA("update", "updatehost", KV_DEFAULT_UPDATE_HOST, updateHost, sizeof updateHost,
-                             kLocalConfig);
-  ::GetPrivateProfileStringA("arp", "context_path", "", contextPath, sizeof contextPath, kLocalConfig);
+  // The values' bytes as the file holds them (GBK), on any system code page.
+  ReadProfileString(kLocalConfig, "update", "updatehost", KV_DEFAULT_UPDATE_HOST, updateHost, sizeof updateHost);
+  ReadProfileString(kLocalConfig, "arp", "context_path", "", contextPath, sizeof contextPath);
   // One "/" after a non-empty path, even if it already ends in one. A path
   // that fills the buffer gets none; its URL would be too long to send anyway.
   const size_t pathLength = std::strlen(contextPath);

@@ -4,9 +4,12 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
+#include "base/gbk_text.h"
 #include "base/handles.h"
 #include "report/install_log_message.h"
+#include "report/settings.h"
 
 #ifndef KV_DEFAULT_LOG_SERVER
 #error "KV_DEFAULT_LOG_SERVER names the built-in log server (set by the build)"
@@ -67,11 +70,19 @@ bool ConnectWithin(SOCKET socket, const sockaddr_in& address, DWORD timeoutMs) {
 void ReadInstalledVersion(const char* installDir, uint8_t (&version)[kLogFieldSize]) {
   char path[kPathSize];
   if (!JoinPath(path, installDir, "version.data")) return;
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return;
-  // Byte by byte: a short file's bytes are kept and the rest stays zero.
-  (void)std::fread(version, 1, sizeof version, file);
-  std::fclose(file);
+  // The folder may hold characters the system's code page has not: the
+  // file is opened by its wide name.
+  std::u16string widePath;
+  if (!GbkToUtf16(path, &widePath)) return;
+  UniqueHandle file(::CreateFileW(reinterpret_cast<const wchar_t*>(widePath.c_str()), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+  if (!file) return;
+  // A short file's bytes are kept and the rest stays zero.
+  DWORD read = 0;
+  for (DWORD total = 0; total < sizeof version; total += read) {
+    if (!::ReadFile(file.get(), version + total, sizeof version - total, &read, nullptr) || read == 0) return;
+  }
 }
 
 void SendInstallLog(const ReportIdentity& identity, const char* installDir) {
@@ -81,8 +92,8 @@ void SendInstallLog(const ReportIdentity& identity, const char* installDir) {
   char server[32] = {};
   char configPath[kPathSize];
   if (JoinPath(configPath, installDir, "config.ini")) {
-    port = ::GetPrivateProfileIntA("log", "port", kDefaultLogPort, configPath);
-    ::GetPrivateProfileStringA("log", "ip", KV_DEFAULT_LOG_SERVER, server, sizeof server, configPath);
+    port = ReadProfileInt(configPath, "log", "port", kDefaultLogPort);
+    ReadProfileString(configPath, "log", "ip", KV_DEFAULT_LOG_SERVER, server, sizeof server);
   } else {
     std::snprintf(server, sizeof server, "%s", KV_DEFAULT_LOG_SERVER);
   }

@@ -24,7 +24,7 @@ CONFIG = "[update]\nupdatehost=127.0.0.1:1\n"
 
 def link_info(session, csidl, relative):
     """What the shell reads from the shortcut csidl\\relative, as a dict
-    (path, target, workdir, description, arguments), or None when the file
+    (path, target, workdir, description, arguments, item), or None when the file
     is missing or is no shortcut."""
     # A second try: under load, a start of lnkinfo.exe now and then hangs
     # (seen a few times in a hundred, after the installer had ended).
@@ -139,10 +139,10 @@ class UnattendedRegistrationTest(unittest.TestCase):
         self.assertLess(abs(kib * 1024 - total), 1024, (kib, total))
 
     def test_start_menu_and_desktop_links(self):
-        run = {"target": h.INSTALL_DIR + "\\kvUpdate.exe",
+        run = {"target": h.INSTALL_DIR + "\\kvUpdate.exe", "item": h.INSTALL_DIR + "\\kvUpdate.exe",
                "workdir": h.INSTALL_DIR,
                "description": "运行Kelvane", "arguments": ""}
-        uninstall = {"target": h.INSTALL_DIR + "\\kv_Uninstall.exe",
+        uninstall = {"target": h.INSTALL_DIR + "\\kv_Uninstall.exe", "item": h.INSTALL_DIR + "\\kv_Uninstall.exe",
                      "workdir": h.INSTALL_DIR,
                      "description": "卸载Kelvane", "arguments": ""}
         cases = [(CSIDL_PROGRAMS, "Kelvane\\Kelvane.lnk", run),

@@ -12,7 +12,7 @@ import struct
 import time
 import unittest
 
-from kvharness import DOWNLOADS, INSTALL_DIR, LOG_PORT, WineSession
+from kvharness import DOWNLOADS, INSTALL_DIR, LOG_PORT, WineSession, gbk
 from listeners import HttpListener, TcpListener
 from packdecode import decode_install_log, describe_install_log
 
@@ -51,17 +51,18 @@ class InstallReports(unittest.TestCase):
         cls.session.close()
 
     # --- helpers -----------------------------------------------------------
-    def set_user_number(self, text):
-        rc, _, err = self.session.wine("reg", "add", r"HKCU\Software\KV\ORBEN", "/v", "kcno", "/d", text, "/f")
+    def set_user_number(self, text, session=None):
+        rc, _, err = (session or self.session).wine("reg", "add", r"HKCU\Software\KV\ORBEN", "/v", "kcno", "/d", text, "/f")
         self.assertEqual(rc, 0, err)
 
-    def install(self, config_text):
+    def install(self, config_text, session=None):
         """One unattended install from Downloads; None config means no .\\config.ini."""
-        folder = self.session.unix(DOWNLOADS)
+        session = session or self.session
+        folder = session.unix(DOWNLOADS)
         if config_text is None and os.path.exists(os.path.join(folder, "config.ini")):
             os.remove(os.path.join(folder, "config.ini"))
         start = time.time()
-        p = self.session.start_installer(args=("admin",), config=config_text)
+        p = session.start_installer(args=("admin",), config=config_text)
         rc = p.wait(RUN_LIMIT)
         self.assertEqual(rc, 0, "the install must end with status 0")
         return time.time() - start
@@ -85,14 +86,14 @@ class InstallReports(unittest.TestCase):
         self.assertEqual(request.header("User-Agent"), "Microsoft Internet Explorer")
         return m
 
-    def check_install_log(self, log, match):
+    def check_install_log(self, log, match, session=None):
         """264 bytes laid out as the log server reads them, carrying the
         installed version and the identity the HTTP report sent."""
         messages = log.wait_for_connections(1, timeout=10)
         self.assertEqual(len(messages), 1)
         data = messages[0]
         self.assertEqual(len(data), 264, describe_install_log(data))
-        with open(os.path.join(self.session.unix(INSTALL_DIR), "version.data"), "rb") as f:
+        with open(os.path.join((session or self.session).unix(INSTALL_DIR), "version.data"), "rb") as f:
             version = f.read(32).ljust(32, b"\0")
 
         def words(*values):
@@ -109,6 +110,7 @@ class InstallReports(unittest.TestCase):
                     + version + field(match.group("ip")) + field(match.group("identity")))
         self.assertEqual(data, expected, describe_install_log(data))
         self.assertEqual(decode_install_log(data)["version"], version)
+        return data
 
     # --- runs --------------------------------------------------------------
     def test_1_retry_after_500_context_path_and_both_reports(self):
@@ -172,6 +174,29 @@ class InstallReports(unittest.TestCase):
             self.assertEqual(len(log.wait_for_connections(1, timeout=10)), 1)
         self.assertLess(elapsed, RUN_LIMIT)
         self.assertTrue(os.path.isfile(os.path.join(self.session.unix(INSTALL_DIR), "kvClient.exe")))
+
+    def test_7_same_bytes_on_every_windows_code_page(self):
+        # GBK values of .\config.ini go out as the file holds them, whatever
+        # the system's ANSI code page: the same request line and log bytes.
+        port = closed_port()
+        seen = {}
+        for code_page in (936, 1252, 950):
+            with self.subTest(code_page=code_page):
+                session = self.session if code_page == 936 else WineSession(code_page=code_page)
+                try:
+                    self.set_user_number("345", session)
+                    with HttpListener(port=port) as http, TcpListener(port=LOG_PORT) as log:
+                        self.install(config("127.0.0.1:%d" % port, "更新", "渠道7"), session)
+                        (request,) = self.only_requests(http, 1)
+                        m = self.check_request(request, gbk("更新/").decode("latin-1"), "345",
+                                               gbk("渠道7").decode("latin-1"))
+                        seen[code_page] = (request.raw, self.check_install_log(log, m, session))
+                finally:
+                    if session is not self.session:
+                        session.close()
+        self.assertEqual(len(seen), 3)
+        self.assertEqual(seen[1252], seen[936])
+        self.assertEqual(seen[950], seen[936])
 
 
 if __name__ == "__main__":

@@ -18,6 +18,7 @@ from registration_test import CONFIG, CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS, UN
 SLEEPER = os.path.join(h.BUILD, "tests", "windows", "sleeper.exe")
 PAYLOAD_ZIP = os.path.join(h.BUILD, "payload", "payload.zip")
 QUESTION_TITLE = "提示"
+QUESTION_TEXT = "发现Kelvane正在运行，是否终止?"
 QUESTION_WAIT = 20  # seconds
 
 
@@ -111,18 +112,29 @@ class RunningClientTest(unittest.TestCase):
         self.assertEqual(expected, installed)
 
     def test_cancel_ends_installer_before_anything_is_written(self):
-        client = self.start_program(self.install_dir, "kvClient.exe")
-        before = folder_contents(self.install_dir)
+        # On every system code page: the question reads the same, and the
+        # client is found by its name in the wide process list.
+        for code_page in (936, 1252, 950):
+            with self.subTest(code_page=code_page):
+                if code_page != 936:
+                    self.session = h.WineSession(code_page=code_page)
+                    self.addCleanup(self.session.close)
+                    self.install_dir = self.session.unix(h.INSTALL_DIR)
+                    os.makedirs(self.install_dir)
+                client = self.start_program(self.install_dir, "kvClient.exe")
+                before = folder_contents(self.install_dir)
 
-        installer = self.session.start_installer(["admin"], config=CONFIG)
-        self.assertEqual(1, self.answer(installer, "Escape"))
+                installer = self.session.start_installer(["admin"], config=CONFIG)
+                self.wait_for_question()
+                self.assertIn(QUESTION_TEXT, [c["text"] for c in self.session.controls()])
+                self.assertEqual(1, self.answer(installer, "Escape"))
 
-        self.assertIsNone(client.poll(), "the client keeps running")
-        after = folder_contents(self.install_dir)
-        self.assertEqual(before, after)
-        self.assertIsNone(self.session.reg_query(UNINSTALL_KEY, "DisplayName"))
-        self.assertIsNone(link_info(self.session, CSIDL_PROGRAMS, "Kelvane\\Kelvane.lnk"))
-        self.assertIsNone(link_info(self.session, CSIDL_DESKTOPDIRECTORY, "Kelvane.lnk"))
+                self.assertIsNone(client.poll(), "the client keeps running")
+                after = folder_contents(self.install_dir)
+                self.assertEqual(before, after)
+                self.assertIsNone(self.session.reg_query(UNINSTALL_KEY, "DisplayName"))
+                self.assertIsNone(link_info(self.session, CSIDL_PROGRAMS, "Kelvane\\Kelvane.lnk"))
+                self.assertIsNone(link_info(self.session, CSIDL_DESKTOPDIRECTORY, "Kelvane.lnk"))
 
     def test_no_client_no_question(self):
         # Only look-alikes run: a suffix of the client's name and another

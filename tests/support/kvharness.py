@@ -33,6 +33,7 @@ WINTEXT = os.path.join(BUILD, "wintext.exe")
 WINMSG = os.path.join(BUILD, "winmsg.exe")  # closes the main window, or asks it whether the session may end
 HANGPROBE = os.path.join(BUILD, "hangprobe.exe")  # the longest wait for the main window's answer
 KVSETUP_BADPAYLOAD = os.path.join(BUILD, "kvsetup_badpayload.exe")  # readme.txt with a wrong CRC-32
+KVSETUP_CHINESE = os.path.join(BUILD, "kvsetup_chinese.exe")  # 说明.txt in GBK, 图片/背景.txt in UTF-8 (bit 11)
 KVZIP = os.path.join(BUILD, "kvzip.exe")
 
 # A 32-bit program on 64-bit Windows: its Program Files folder is the (x86)

@@ -1,10 +1,11 @@
-// Adapter selection and the setup report URL.
+// Adapter selection, the setup report URL and the reading of config.ini.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "report/adapter_select.h"
+#include "report/profile_text.h"
 #include "report/setup_url.h"
 
 namespace {
@@ -124,6 +125,87 @@ TEST(SetupUrl, TooLongIsNotSentCutShort) {
   values.contextPath = huge.c_str();
   EXPECT_EQ(Url(values, &ok), "");
   EXPECT_FALSE(ok);
+}
+
+// config.ini as the private-profile calls read it, but GBK byte for byte.
+// "\x81\x5D" is a GBK character whose trail byte is ']', "\x81\x41" one whose
+// trail byte is 'A'; "\xB8\xFC\xD0\xC2" is 更新.
+TEST(ProfileText, FindsValuesAsTheSystemDoesButKeepsTheirBytes) {
+  const std::string ini =
+      "top=no section\r\n"
+      " [ Update ]\r\n"  // blanks inside the brackets belong to the name
+      "[UPDATE]\r\n"
+      "  UpdateHost =  h\xB8\xFC\xD0\xC2:80  \r\n"
+      "updatehost=second copy\r\n"
+      "quoted=\"  a b  \"\r\n"
+      "half='x\r\n"
+      "single=''\r\n"
+      "bare\r\n"
+      "empty=\r\n"
+      "[\x81\x5D]\r\n"
+      "k=in the GBK section\r\n"
+      "[\x81\x41]\r\n"
+      "k=trail A\r\n"
+      "[update]\r\n"
+      "late=a second section of the same name is not searched\r\n"
+      "[arp]\n"
+      "context_path=api\n";
+  const struct {
+    const char* section;
+    const char* key;
+    bool found;
+    std::string value;
+  } cases[] = {
+      {"update", "updatehost", true, "h\xB8\xFC\xD0\xC2:80"},
+      {" update ", "UPDATEHOST ", true, "h\xB8\xFC\xD0\xC2:80"},
+      {"update", "quoted", true, "  a b  "},
+      {"update", "half", true, "'x"},
+      {"update", "single", true, ""},
+      {"update", "bare", true, ""},
+      {"update", "empty", true, ""},
+      {"update", "late", false, ""},
+      {"update", "top", false, ""},
+      {"\x81\x5D", "k", true, "in the GBK section"},
+      {"\x81\x41", "k", true, "trail A"},
+      {"\x81\x61", "k", false, ""},  // 'a' is not a folded 'A' inside a character
+      {"arp", "context_path", true, "api"},
+      {"arp", "missing", false, ""},
+      {"nosuch", "k", false, ""},
+  };
+  for (const auto& c : cases) {
+    std::string value;
+    EXPECT_EQ(FindProfileValue(ini, c.section, c.key, &value), c.found) << c.section << "/" << c.key;
+    if (c.found) {
+      EXPECT_EQ(value, c.value) << c.section << "/" << c.key;
+    }
+  }
+}
+
+TEST(ProfileText, ByteOrderMarksAreDecodedToGbk) {
+  const struct {
+    std::string bytes;
+    std::string gbk;
+  } cases[] = {
+      {"[a]\r\nk=\xB8\xFC\r\n", "[a]\r\nk=\xB8\xFC\r\n"},  // no mark: as it is
+      {"\xEF\xBB\xBF[a]\nk=\xE6\x9B\xB4\n", "[a]\nk=\xB8\xFC\n\n"},
+      {"\xEF\xBB\xBF[a]\nk=\xED\x95\x9C\nj=1", "[a]\n\nj=1\n"},  // Korean: the line is left out
+      {std::string("\xFF\xFE[\0a\0]\0\n\0k\0=\0\xF4\x66", 16), "[a]\nk=\xB8\xFC\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ProfileTextAsGbk(c.bytes), c.gbk);
+}
+
+TEST(ProfileText, CopiesWholeCharactersAndReadsIntegers) {
+  char buffer[5];
+  CopyProfileValue("abc\xB8\xFC", buffer, sizeof buffer);
+  EXPECT_STREQ(buffer, "abc");  // the character that does not fit is left out whole
+  CopyProfileValue("ab\xB8\xFC", buffer, sizeof buffer);
+  EXPECT_STREQ(buffer, "ab\xB8\xFC");
+
+  const struct {
+    const char* text;
+    unsigned value;
+  } ints[] = {{"16666", 16666}, {"  +42x", 42}, {"-1", 0xFFFFFFFFu}, {"x1", 0}, {"", 6666}, {"4294967297", 1}};
+  for (const auto& c : ints) EXPECT_EQ(ProfileInt(c.text, 6666), c.value) << c.text;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Reads a .lnk file back through the shell-link interface, the way the shell
-// itself sees it. Shared by the unit tests and the lnkinfo helper.
+// itself sees it, as GBK text on any system code page. Shared by the unit
+// tests and the lnkinfo helper.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cstdio>
 #include <string>
 
 struct LinkInfo {
@@ -15,29 +17,61 @@ struct LinkInfo {
   std::string workingDir;   // GetWorkingDirectory
   std::string description;  // GetDescription
   std::string arguments;    // GetArguments: the installer sets none
+  std::string itemTarget;   // the path of GetIDList, the item the shell starts
 };
 
-// COM must be initialised on the calling thread.
+// GBK text of UTF-16, converted with code page 936 named, so that the link
+// reads the same on every system code page; a character GBK has not shows as
+// "<U+XXXX>" rather than a '?' that could pass for the right text.
+inline std::string GbkOf(const wchar_t* text) {
+  std::string out;
+  for (const wchar_t* p = text; *p != L'\0'; ++p) {
+    char bytes[8] = {};
+    BOOL usedDefault = FALSE;
+    const int n = ::WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, p, 1, bytes, sizeof bytes, nullptr, &usedDefault);
+    if (n > 0 && !usedDefault) {
+      out.append(bytes, static_cast<size_t>(n));
+    } else {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "<U+%04X>", static_cast<unsigned>(*p));
+      out += hex;
+    }
+  }
+  return out;
+}
+
+inline std::wstring WideOfGbk(const char* gbk) {
+  wchar_t wide[MAX_PATH * 2] = {};
+  return ::MultiByteToWideChar(936, 0, gbk, -1, wide, MAX_PATH * 2) > 0 ? std::wstring(wide) : std::wstring();
+}
+
+// path: GBK. COM must be initialised on the calling thread.
 inline LinkInfo ReadLinkFile(const char* path) {
   LinkInfo info;
-  IShellLinkA* link = nullptr;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  IShellLinkW* link = nullptr;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&link)))) {
     return info;
   }
   IPersistFile* file = nullptr;
   if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    WCHAR wide[MAX_PATH] = {};
-    if (::MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) > 0 && SUCCEEDED(file->Load(wide, STGM_READ))) {
-      char buf[1024] = {};
+    const std::wstring wide = WideOfGbk(path);
+    if (!wide.empty() && SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
+      wchar_t buf[1024] = {};
       info.loaded = true;
-      if (SUCCEEDED(link->GetPath(buf, MAX_PATH, nullptr, SLGP_RAWPATH))) info.target = buf;
-      buf[0] = '\0';
-      if (SUCCEEDED(link->GetWorkingDirectory(buf, MAX_PATH))) info.workingDir = buf;
-      buf[0] = '\0';
-      if (SUCCEEDED(link->GetDescription(buf, sizeof buf))) info.description = buf;
-      buf[0] = '\0';
-      if (SUCCEEDED(link->GetArguments(buf, sizeof buf))) info.arguments = buf;
+      if (SUCCEEDED(link->GetPath(buf, MAX_PATH, nullptr, SLGP_RAWPATH))) info.target = GbkOf(buf);
+      buf[0] = L'\0';
+      if (SUCCEEDED(link->GetWorkingDirectory(buf, MAX_PATH))) info.workingDir = GbkOf(buf);
+      buf[0] = L'\0';
+      if (SUCCEEDED(link->GetDescription(buf, 1024))) info.description = GbkOf(buf);
+      buf[0] = L'\0';
+      if (SUCCEEDED(link->GetArguments(buf, 1024))) info.arguments = GbkOf(buf);
+      PIDLIST_ABSOLUTE item = nullptr;
+      buf[0] = L'\0';
+      if (SUCCEEDED(link->GetIDList(&item)) && item != nullptr) {
+        if (::SHGetPathFromIDListW(item, buf)) info.itemTarget = GbkOf(buf);
+        ::CoTaskMemFree(item);
+      }
     }
     file->Release();
   }

@@ -56,6 +56,7 @@ TEST_F(UninstallValueTest, RejectedArgumentsWriteNothing) {
   EXPECT_EQ(0, WriteUninstallValue("DisplayName", nullptr));
   EXPECT_EQ(0, WriteUninstallNumber(nullptr, 1));
   EXPECT_EQ(0, WriteUninstallNumber("", 1));
+  EXPECT_EQ(0, WriteUninstallValue("DisplayIcon", "D:\\\x81"));  // not GBK: a cut character
   EXPECT_FALSE(KeyExists()) << "a rejected call must not even create the key";
 }
 
@@ -80,6 +81,16 @@ TEST_F(UninstallValueTest, InstallStepValuesKeepTextAsGiven) {
   EXPECT_EQ(std::string(chinese, sizeof chinese), ReadValue("DisplayIcon").bytes);
   EXPECT_EQ(std::string("Brevanta", 9), ReadValue("Publisher").bytes);
   EXPECT_EQ(4u, ValueCount());
+
+  // Stored as UTF-16, so that any system reads the Chinese folder right.
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key));
+  wchar_t wide[64] = {};
+  DWORD size = sizeof wide;
+  EXPECT_EQ(ERROR_SUCCESS,
+            ::RegQueryValueExW(key, L"DisplayIcon", nullptr, nullptr, reinterpret_cast<BYTE*>(wide), &size));
+  ::RegCloseKey(key);
+  EXPECT_EQ(std::wstring(L"D:\\\u8F6F\u4EF6\\Kelvane\\kv_Uninstall.exe"), wide);
 }
 
 TEST_F(UninstallValueTest, SecondInstallOverwritesEachValue) {

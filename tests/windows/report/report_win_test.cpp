@@ -54,12 +54,25 @@ TEST(ReadUserNumberText, ReadsTheRegistryValueAsText) {
     EXPECT_EQ(std::string(value), text);
   }
 
-  // The type is not looked at: a DWORD comes back as its raw bytes.
+  // Only text is a user number: a value of another type is not read (its
+  // bytes are no text) and leaves the buffer as it was. Text that is kept
+  // without its NUL still reads whole.
   const DWORD number = 0x00333231;
-  SetUserNumber(&number, sizeof number, REG_DWORD);
-  char raw[512] = {};
-  EXPECT_TRUE(ReadUserNumberText(raw));
-  EXPECT_STREQ(raw, "123");
+  const struct {
+    const void* data;
+    DWORD size;
+    DWORD type;
+  } others[] = {{&number, sizeof number, REG_DWORD}, {"123", 3, REG_BINARY}, {"1\0\0", 3, REG_MULTI_SZ}};
+  for (const auto& other : others) {
+    SetUserNumber(other.data, other.size, other.type);
+    std::memset(buffer, 'M', sizeof buffer);
+    EXPECT_FALSE(ReadUserNumberText(buffer)) << other.type;
+    EXPECT_EQ(buffer[0], 'M') << other.type;
+  }
+  SetUserNumber("77", 2, REG_EXPAND_SZ);
+  char unterminated[512] = {};
+  EXPECT_TRUE(ReadUserNumberText(unterminated));
+  EXPECT_STREQ(unterminated, "77");
 
   // 260 bytes are taken; 300 are refused and leave the buffer as it was.
   SetUserNumberText(std::string(259, '9'));
@@ -127,6 +140,10 @@ TEST_F(Identity, FromTheCurrentFoldersConfig) {
       {"[update]\r\nupdatehost=127.0.0.1:5000\r\n[arp]\r\ncontext_path=api\r\n", "127.0.0.1:5000", "api/"},
       {"[arp]\r\ncontext_path=api/\r\n", "127.0.0.1:18080", "api//"},
       {"[update]\r\nupdatehost=h\r\n[arp]\r\ncontext_path=\r\n", "h", ""},
+      // GBK bytes go through as the file holds them, on any code page; a
+      // UTF-8 file with its mark is read as UTF-8.
+      {"[update]\r\nupdatehost=\"h\xB8\xFC:1\"\r\n[arp]\r\ncontext_path=\xD0\xC2\r\n", "h\xB8\xFC:1", "\xD0\xC2/"},
+      {"\xEF\xBB\xBF[update]\r\nupdatehost=h\xE6\x9B\xB4\r\n", "h\xB8\xFC", ""},
   };
   for (const auto& c : cases) {
     Write("config.ini", c.config);
