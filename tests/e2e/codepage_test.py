@@ -86,7 +86,11 @@ def install(code_page, port):
         seen["files"] = {}
         for name in CHINESE_FILES:
             path = os.path.join(folder, name)
-            seen["files"][name] = open(path, "rb").read().decode("gbk") if os.path.isfile(path) else None
+            if os.path.isfile(path):
+                with open(path, "rb") as f:
+                    seen["files"][name] = f.read().decode("gbk")
+            else:
+                seen["files"][name] = None
         seen["folder listing"] = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
         seen["uninstall values"] = uninstall_values(s)
         seen["links"] = {rel: link(s, rel) for rel in ("Kelvane\\Kelvane.lnk", "Kelvane\\卸载.lnk")}
@@ -141,8 +145,10 @@ class CodePages(unittest.TestCase):
         for code_page in CODE_PAGES:
             run = self.runs[code_page]
             with self.subTest(code_page=code_page):
+                text_values = {name: value for name, value in run["uninstall values"].items()
+                               if name not in ("DisplayVersion", "InstallDate")}
                 self.assertEqual({"DisplayName": "Kelvane", "Publisher": "Brevanta", "UninstallString": uninstaller,
-                                  "DisplayIcon": uninstaller}, run["uninstall values"])
+                                  "DisplayIcon": uninstaller, "InstallLocation": FOLDER}, text_values)
                 for name, (target, description) in links.items():
                     info = dict(run["links"][name] or {})
                     expected = {"target": target, "item": target, "workdir": FOLDER, "description": description,

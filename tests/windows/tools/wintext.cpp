@@ -10,29 +10,11 @@
 #include <set>
 #include <string>
 
+#include "gbk_of.h"
 #include "processes_named.h"
 
 namespace {
 
-// The window's text as GBK, converted with code page 936 named: what the
-// window holds in UTF-16, on any system code page (the narrow calls would
-// give it in the system's). A character GBK has not shows as "<U+XXXX>".
-std::string Gbk(const wchar_t* text) {
-  std::string out;
-  for (const wchar_t* p = text; *p != L'\0'; ++p) {
-    char bytes[8] = {};
-    BOOL usedDefault = FALSE;
-    const int n = ::WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, p, 1, bytes, sizeof bytes, nullptr, &usedDefault);
-    if (n > 0 && !usedDefault) {
-      out.append(bytes, static_cast<size_t>(n));
-    } else {
-      char hex[16];
-      std::snprintf(hex, sizeof hex, "<U+%04X>", static_cast<unsigned>(*p));
-      out += hex;
-    }
-  }
-  return out;
-}
 
 void Print(HWND window, HWND top, int depth) {
   wchar_t cls[128] = {};
@@ -50,9 +32,9 @@ void Print(HWND window, HWND top, int depth) {
   ::GetWindowRect(window, &rc);
   POINT origin = {0, 0};
   ::ClientToScreen(top, &origin);
-  std::printf("%d\t%s\t%d\t%08lx\t%ld,%ld,%ld,%ld\t%s\n", depth, Gbk(cls).c_str(), ::GetDlgCtrlID(window),
+  std::printf("%d\t%s\t%d\t%08lx\t%ld,%ld,%ld,%ld\t%s\n", depth, GbkOf(cls).c_str(), ::GetDlgCtrlID(window),
               static_cast<unsigned long>(::GetWindowLongW(window, GWL_STYLE)), rc.left - origin.x,
-              rc.top - origin.y, rc.right - rc.left, rc.bottom - rc.top, Gbk(text).c_str());
+              rc.top - origin.y, rc.right - rc.left, rc.bottom - rc.top, GbkOf(text).c_str());
 }
 
 void PrintTree(HWND window, HWND top, int depth) {
