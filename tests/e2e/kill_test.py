@@ -108,7 +108,13 @@ class KilledInstall(unittest.TestCase):
                 finally:
                     log.stop()
                     http.stop()
-                self.assert_ends(s.start_installer(["admin"], config=CLOSED, exe=BULK))
+                trace = os.path.join(s.tmp, "repeat.trace")
+                p = s.start_installer(["admin"], config=CLOSED, exe=BULK, trace=trace)
+                if p.wait(120) != 0:
+                    with open(trace, "rb") as f:
+                        tail = f.read()[-1500:].decode("utf-8", "replace")
+                    self.fail("the repeat after a kill at the %s ended with status %d; Wine said:\n%s"
+                              % (what, p.returncode, tail))
                 after = state(s)
                 for key, undisturbed in self.undisturbed.items():
                     self.assertEqual(after[key], undisturbed, "%s after a kill at the %s" % (key, what))
