@@ -17,15 +17,14 @@ const REGSAM kCreateAccess = 0x2001F;
 
 }  // namespace
 
-int WriteUninstallValue(const char* name, const char* data) {
-  if (name == nullptr || name[0] == '\0' || data == nullptr) return 0;
-  // Stored as UTF-16 by the wide call, so every system reads the GBK text
-  // right; the narrow call would convert it with the system's code page.
-  std::u16string wideName, wideData;
-  if (!GbkToUtf16(name, &wideName) || !GbkToUtf16(data, &wideData)) return 0;
+namespace {
 
-  // Each value opens and closes the key on its own; the first one usually
-  // finds it missing and creates it.
+// One value of the Uninstall key, its name stored as UTF-16 by the wide
+// call so that every system reads it right. Each value opens and closes the
+// key on its own; the first one usually finds it missing and creates it.
+int SetUninstallValue(const char* name, DWORD type, const void* data, DWORD bytes) {
+  std::u16string wideName;
+  if (name == nullptr || name[0] == '\0' || !GbkToUtf16(name, &wideName)) return 0;
   UniqueHKey key;
   if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) {
     char noClass[] = "";
@@ -34,26 +33,24 @@ int WriteUninstallValue(const char* name, const char* data) {
       return 0;
     }
   }
-
-  // REG_SZ counts the terminating NUL.
-  const DWORD bytes = static_cast<DWORD>((wideData.size() + 1) * sizeof(char16_t));
-  const LONG stored = ::RegSetValueExW(key.get(), reinterpret_cast<const wchar_t*>(wideName.c_str()), 0, REG_SZ,
-                                       reinterpret_cast<const BYTE*>(wideData.c_str()), bytes);
+  const LONG stored = ::RegSetValueExW(key.get(), reinterpret_cast<const wchar_t*>(wideName.c_str()), 0, type,
+                                       static_cast<const BYTE*>(data), bytes);
   return stored == ERROR_SUCCESS ? 1 : 0;
 }
 
-int WriteUninstallNumber(const char* name, uint32_t data) {
-  if (name == nullptr || name[0] == '\0') return 0;
+}  // namespace
 
-  // Opens the key the text values were written to, or creates it.
-  UniqueHKey key;
-  char noClass[] = "";
-  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, noClass, REG_OPTION_NON_VOLATILE, kCreateAccess, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS) {
-    return 0;
-  }
+int WriteUninstallValue(const char* name, const char* data) {
+  // The text goes as UTF-16 too: the narrow call would convert it with the
+  // system's code page.
+  std::u16string wideData;
+  if (data == nullptr || !GbkToUtf16(data, &wideData)) return 0;
+  // REG_SZ counts the terminating NUL.
+  return SetUninstallValue(name, REG_SZ, wideData.c_str(),
+                           static_cast<DWORD>((wideData.size() + 1) * sizeof(char16_t)));
+}
+
+int WriteUninstallNumber(const char* name, uint32_t data) {
   const DWORD value = data;
-  const LONG stored =
-      ::RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  return stored == ERROR_SUCCESS ? 1 : 0;
+  return SetUninstallValue(name, REG_DWORD, &value, sizeof value);
 }

@@ -16,6 +16,7 @@
 //               whatever the window said
 // Exit status 0, or 1 when no such window appeared or it did not answer.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -57,6 +58,17 @@ void PrintReason(HWND window) {
   std::printf("reason\t%s\n", text);
 }
 
+// Whether the file named by argument index exists. The names are read from
+// the wide command line: the narrow argv would hold them in the system's code
+// page.
+bool FileExists(int index) {
+  int count = 0;
+  LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  const bool exists = args != nullptr && index < count && ::GetFileAttributesW(args[index]) != INVALID_FILE_ATTRIBUTES;
+  ::LocalFree(args);
+  return exists;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,12 +83,12 @@ int main(int argc, char** argv) {
   if (window == nullptr) return 1;
   if (std::strcmp(argv[2], "close") == 0) {
     if (argc > 3) {
-      for (DWORD start = ::GetTickCount(); ::GetFileAttributesA(argv[3]) == INVALID_FILE_ATTRIBUTES; ::Sleep(1)) {
+      for (DWORD start = ::GetTickCount(); !FileExists(3); ::Sleep(1)) {
         if (::GetTickCount() - start > 60000) return 1;
       }
     }
     if (!::PostMessageA(window, WM_CLOSE, 0, 0)) return 1;
-    if (argc > 4) std::printf("later\t%d\n", ::GetFileAttributesA(argv[4]) != INVALID_FILE_ATTRIBUTES ? 1 : 0);
+    if (argc > 4) std::printf("later\t%d\n", FileExists(4) ? 1 : 0);
     return 0;
   }
   DWORD_PTR answer = 0;
