@@ -4,6 +4,7 @@
 
 #include "archive/payload.h"
 #include "base/gbk_text.h"
+#include "base/wide.h"
 #include "core/process.h"
 #include "core/registration.h"
 #include "core/shell_links.h"
@@ -16,11 +17,7 @@ uint32_t Win32InstallActions::FindProcessByExeName(const char* exeName) {
 
 bool Win32InstallActions::AskToEndRunningClient() {
   // Through the wide call, so that the text reads the same on every system.
-  std::u16string text, caption;
-  (void)GbkToUtf16("发现Kelvane正在运行，是否终止?", &text);
-  (void)GbkToUtf16("提示", &caption);
-  return ::MessageBoxW(owner_, reinterpret_cast<const wchar_t*>(text.c_str()),
-                       reinterpret_cast<const wchar_t*>(caption.c_str()), MB_OKCANCEL) == IDOK;
+  return ::MessageBoxW(owner_, WStr(Wide("发现Kelvane正在运行，是否终止?")), WStr(Wide("提示")), MB_OKCANCEL) == IDOK;
 }
 
 void Win32InstallActions::EndProcess(uint32_t processId) { EndProcessAndWait(processId); }
@@ -37,7 +34,7 @@ PayloadResult Win32InstallActions::UnpackPayload(const std::string& installDir) 
 bool Win32InstallActions::InstalledFileExists(const std::string& path) {
   std::u16string widePath;
   if (!GbkToUtf16(path, &widePath)) return false;
-  const DWORD attributes = ::GetFileAttributesW(reinterpret_cast<const wchar_t*>(widePath.c_str()));
+  const DWORD attributes = ::GetFileAttributesW(WStr(widePath));
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

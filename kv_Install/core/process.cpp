@@ -8,6 +8,7 @@
 
 #include "base/gbk_text.h"
 #include "base/handles.h"
+#include "base/wide.h"
 #include "core/install_step.h"
 
 namespace {
@@ -79,6 +80,5 @@ void EndProcessAndWait(DWORD processId) {
 void StartUpdater(const std::string& installDir) {
   std::u16string folder, updater;
   if (!GbkToUtf16(installDir, &folder) || !GbkToUtf16(installDir + "\\" + kUpdaterExe, &updater)) return;
-  (void)::ShellExecuteW(nullptr, L"open", reinterpret_cast<const wchar_t*>(updater.c_str()), nullptr,
-                        reinterpret_cast<const wchar_t*>(folder.c_str()), SW_SHOW);
+  (void)::ShellExecuteW(nullptr, L"open", WStr(updater), nullptr, WStr(folder), SW_SHOW);
 }

@@ -6,6 +6,7 @@
 
 #include "base/gbk_text.h"
 #include "base/handles.h"
+#include "base/wide.h"
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvane";
 
@@ -33,7 +34,7 @@ int SetUninstallValue(const char* name, DWORD type, const void* data, DWORD byte
       return 0;
     }
   }
-  const LONG stored = ::RegSetValueExW(key.get(), reinterpret_cast<const wchar_t*>(wideName.c_str()), 0, type,
+  const LONG stored = ::RegSetValueExW(key.get(), WStr(wideName), 0, type,
                                        static_cast<const BYTE*>(data), bytes);
   return stored == ERROR_SUCCESS ? 1 : 0;
 }

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "base/gbk_text.h"
+#include "base/wide.h"
 
 std::u16string SpecialFolderPathWide(int csidl) {
   PIDLIST_ABSOLUTE item = nullptr;
@@ -19,7 +20,7 @@ std::string SpecialFolderPath(int csidl) {
   std::string gbk;
   if (Utf16ToGbk(wide, &gbk)) return gbk;
   wchar_t shortPath[MAX_PATH] = {};
-  const DWORD n = ::GetShortPathNameW(reinterpret_cast<const wchar_t*>(wide.c_str()), shortPath, MAX_PATH);
+  const DWORD n = ::GetShortPathNameW(WStr(wide), shortPath, MAX_PATH);
   if (n == 0 || n >= MAX_PATH || !Utf16ToGbk(reinterpret_cast<const char16_t*>(shortPath), &gbk)) return std::string();
   return gbk;
 }

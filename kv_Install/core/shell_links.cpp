@@ -10,13 +10,12 @@
 
 #include "base/gbk_text.h"
 #include "base/handles.h"
+#include "base/wide.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
 #include "core/shell_folders.h"
 
 namespace {
-
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 using LinkObject = UniqueCom<IShellLinkW>;
 
@@ -52,9 +51,9 @@ LinkObject MakeLink(const std::string& workDir, const char* exeName, const char*
   }
   // The setters' results are not examined: a link missing a detail is still
   // saved, as the shell would show it.
-  (void)link->SetWorkingDirectory(Wide(wideDir));
-  (void)link->SetPath(Wide(target));
-  (void)link->SetDescription(Wide(wideDescription));
+  (void)link->SetWorkingDirectory(WStr(wideDir));
+  (void)link->SetPath(WStr(target));
+  (void)link->SetDescription(WStr(wideDescription));
   return link;
 }
 
@@ -105,8 +104,8 @@ int SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) {
       return 0;
     }
     WIN32_FIND_DATAW found = {};
-    const UniqueFindHandle search(::FindFirstFileW(Wide(pattern), &found));
-    if (!search) (void)::CreateDirectoryW(Wide(subfolder), nullptr);  // a failure shows as a failed save below
+    const UniqueFindHandle search(::FindFirstFileW(WStr(pattern), &found));
+    if (!search) (void)::CreateDirectoryW(WStr(subfolder), nullptr);  // a failure shows as a failed save below
   } else if (!JoinPath(folder, {fileName}, &linkPath)) {
     return 0;
   }
@@ -116,5 +115,5 @@ int SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) {
 
   UniqueCom<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) || !file) return 0;
-  return SUCCEEDED(file->Save(Wide(linkPath), TRUE)) ? 1 : 0;
+  return SUCCEEDED(file->Save(WStr(linkPath), TRUE)) ? 1 : 0;
 }

@@ -8,6 +8,7 @@
 
 #include "base/gbk_text.h"
 #include "base/handles.h"
+#include "base/wide.h"
 #include "report/install_log_message.h"
 #include "report/settings.h"
 
@@ -74,7 +75,7 @@ void ReadInstalledVersion(const char* installDir, uint8_t (&version)[kLogFieldSi
   // file is opened by its wide name.
   std::u16string widePath;
   if (!GbkToUtf16(path, &widePath)) return;
-  UniqueHandle file(::CreateFileW(reinterpret_cast<const wchar_t*>(widePath.c_str()), GENERIC_READ,
+  UniqueHandle file(::CreateFileW(WStr(widePath), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
   if (!file) return;

@@ -7,6 +7,7 @@
 
 #include "base/gbk_text.h"
 #include "base/handles.h"
+#include "base/wide.h"
 #include "report/profile_text.h"
 
 namespace {
@@ -16,13 +17,11 @@ constexpr size_t kUserNumberMaxBytes = 260;
 // A config.ini is a few lines; a file past this size is no settings file.
 constexpr DWORD kProfileMaxBytes = 1 << 20;
 
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
 // The GBK profile text of the file at path; false when it cannot be read.
 bool ReadProfileText(const char* path, std::string* text) {
   std::u16string widePath;
   if (path == nullptr || !GbkToUtf16(path, &widePath)) return false;
-  UniqueHandle file(::CreateFileW(Wide(widePath), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  UniqueHandle file(::CreateFileW(WStr(widePath), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   const DWORD size = ::GetFileSize(file.get(), nullptr);
