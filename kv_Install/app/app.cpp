@@ -3,10 +3,12 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "base/wide.h"
 #include "core/command_line.h"
+#include "core/error_lines.h"
 #include "skin/theme.h"
 #include "ui/main_dlg.h"
 
@@ -64,6 +66,7 @@ BOOL Ckv_InstallApp::InitInstance() {
     // if cancelled.
     if (m_bAdmin) {
       m_outcome = InstallOutcome::AlreadyRunning;
+      WriteErrorLine("another installer is running; nothing was done");
       return FALSE;
     }
     HWND running = nullptr;
@@ -80,7 +83,11 @@ BOOL Ckv_InstallApp::InitInstance() {
     // when done. It lives until the process ends.
     Ckv_InstallDlg* dlg = new Ckv_InstallDlg(*this, AppName());
     m_pMainWnd = dlg;
-    return dlg->Create(nullptr) ? TRUE : FALSE;
+    if (dlg->Create(nullptr)) return TRUE;
+    char line[80];
+    (void)std::snprintf(line, sizeof line, "the install window could not be made (system error %lu)", ::GetLastError());
+    WriteErrorLine(line);
+    return FALSE;
   }
 
   Ckv_InstallDlg dlg(*this, AppName());
@@ -108,6 +115,7 @@ int Ckv_InstallApp::Run() {
   // The window waits for the step when it goes; a loop ended otherwise waits
   // here, so the status is read after the step's last write.
   if (m_pMainWnd != nullptr) static_cast<Ckv_InstallDlg*>(m_pMainWnd)->WaitForInstallStep();
+  if (m_bAdmin && m_outcome == InstallOutcome::NotRun) WriteErrorLine("the program ended before its install began");
   return ExitStatus();
 }
 

@@ -94,10 +94,10 @@ ZipHandle* OpenEmbeddedPayload() {
 
 }  // namespace
 
-PayloadResult UnpackPayload(const char* installDir) {
+PayloadResult UnpackPayload(const char* installDir, UnpackFailureFn onFailure, void* context) {
   ZipHandle* handle = OpenEmbeddedPayload();
   if (handle == nullptr) return PayloadResult{};
-  const PayloadResult result = UnpackArchive(handle, installDir);
+  const PayloadResult result = UnpackArchive(handle, installDir, onFailure, context);
   (void)ZipClose(handle);  // always ZRES_OK
   return result;
 }

@@ -8,13 +8,14 @@
 
 struct ZipHandle;
 
+// Called for each entry that could not be read or written: its index, its
+// cleaned name (empty when the get failed) and the result code. The thread's
+// last system error is still the failure's.
+using UnpackFailureFn = void (*)(int32_t index, const char* name, uint32_t result, void* context);
+
 // Unpacks every entry of the embedded archive into installDir, in directory
 // order; an entry that fails does not stop the others.
-PayloadResult UnpackPayload(const char* installDir);
-
-// Called for each entry that could not be read or written: its index, its
-// cleaned name (empty when the get failed) and the result code.
-using UnpackFailureFn = void (*)(int32_t index, const char* name, uint32_t result, void* context);
+PayloadResult UnpackPayload(const char* installDir, UnpackFailureFn onFailure = nullptr, void* context = nullptr);
 
 // The installer's unpacking loop over an open archive: each entry goes to
 // folder + "\" + its cleaned name. First it removes the temporary files an

@@ -194,7 +194,9 @@ uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info,
     result = ZRES_CANNOT_OPEN;
   }
   if (result != ZRES_OK) {
+    const DWORD why = ::GetLastError();
     (void)::DeleteFileW(wideTemp.c_str());  // nothing of a failed entry stays behind
+    ::SetLastError(why);  // the failure's, for whoever says why
     return result;
   }
   const DWORD attributes = info.attributes & kKeptAttributes;

@@ -5,6 +5,7 @@
 #include "archive/payload.h"
 #include "base/gbk_text.h"
 #include "base/wide.h"
+#include "core/error_lines.h"
 #include "core/process.h"
 #include "core/registration.h"
 #include "core/shell_links.h"
@@ -28,7 +29,12 @@ void Win32InstallActions::EndInstaller(int exitStatus) {
 }
 
 PayloadResult Win32InstallActions::UnpackPayload(const std::string& installDir) {
-  return ::UnpackPayload(installDir.c_str());
+  const PayloadResult result = ::UnpackPayload(
+      installDir.c_str(),
+      [](int32_t index, const char* name, uint32_t code, void*) { WriteEntryError(index, name, code, ::GetLastError()); },
+      nullptr);
+  if (!result.opened) WriteErrorLine("the payload in this program cannot be read");
+  return result;
 }
 
 bool Win32InstallActions::InstalledFileExists(const std::string& path) {

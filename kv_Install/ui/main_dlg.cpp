@@ -4,6 +4,7 @@
 
 #include "base/gdi.h"
 #include "base/wide.h"
+#include "core/error_lines.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
 #include "core/shell_folders.h"
@@ -212,6 +213,7 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam && m_progressPage.InstallRequested()) {
         const bool finished = m_progressPage.WaitForStep(kSessionEndWaitMs) && !m_progressPage.InstallUnfinished();
         const InstallOutcome outcome = finished ? m_state.m_outcome : InstallOutcome::PayloadFailed;
+        if (!finished) WriteErrorLine("the session ended before the install was done");
         (void)::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(InstallExitStatus(outcome)));
       }
       SetMessageResult(0);

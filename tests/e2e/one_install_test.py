@@ -34,7 +34,10 @@ class SecondInstaller(unittest.TestCase):
 
                 start = time.time()
                 second = s.start_installer(second_args, folder=r"C:\other", config=config)
-                self.assertEqual(second.wait(30), status)
+                ended = second.wait(30)
+                self.assertEqual(ended, status)
+                if status == 3:
+                    self.assertIn("kvsetup: another installer is running", ended.said)
                 self.assertLess(time.time() - start, 15, "the second installer waited")
                 self.assertIsNone(first.poll(), "the first installer ended")
                 self.assertEqual(set(os.listdir(s.unix(h.PROGRAM_FILES))), before)

@@ -88,8 +88,10 @@ class PayloadInstall(unittest.TestCase):
             cwd = s.prepare_folder(DOWNLOADS, CONFIG)
             shutil.copy(BAD_KVSETUP, os.path.join(cwd, "kvsetup.exe"))
             p = s.start(os.path.join(cwd, "kvsetup.exe"), ["admin"], cwd)
-            self.assertEqual(p.wait(120), 2)
-            # readme.txt records a wrong CRC-32; everything else is in place.
+            status = p.wait(120)
+            self.assertEqual(status, 2)
+            # readme.txt records a wrong CRC-32, and the run says so; everything else is in place.
+            self.assertRegex(status.said, r'kvsetup: entry \d+ "readme\.txt" not written: ZRES_BAD_DATA')
             self.assert_installed(s, BAD_PAYLOAD, s.unix(INSTALL_DIR), skip=("readme.txt",))
             self.assertFalse(updater_started(s))
 

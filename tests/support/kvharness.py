@@ -88,6 +88,32 @@ class Display:
             self.proc.kill()
 
 
+class ExitStatus(int):
+    """An exit status that, printed by a failing assertion, shows what the
+    program wrote on its standard error (the installer says there why it did
+    not install)."""
+
+    def __new__(cls, status, said=""):
+        self = super().__new__(cls, status)
+        self.said = said.strip()
+        return self
+
+    def __repr__(self):
+        return "%d (it said: %s)" % (self, self.said) if self.said else "%d" % self
+
+
+class Program(subprocess.Popen):
+    """A started Windows program: wait() gives an ExitStatus."""
+    stderr_file = None
+
+    def wait(self, timeout=None):
+        status = super().wait(timeout)
+        if self.stderr_file is None:
+            return status
+        with open(self.stderr_file, "rb") as f:
+            return ExitStatus(status, f.read()[-3000:].decode("utf-8", "replace"))
+
+
 class WineSession:
     """A fresh prefix and display; use as a context manager."""
 
@@ -178,13 +204,20 @@ class WineSession:
     # --- programs ----------------------------------------------------------
     def start(self, exe, args=(), cwd=None, capture=False, trace=None):
         """Starts a Windows program (Linux path) with cwd a Linux folder;
-        its output is kept for communicate() only when capture is set, its
-        Wine trace (stderr) in the file trace when given."""
+        its output is kept for communicate() only when capture is set. Its
+        standard error (with Wine's trace) goes to the file trace, by default
+        one of the session's own, and its wait() shows it beside the status."""
         out = subprocess.PIPE if capture else subprocess.DEVNULL
-        err = open(trace, "wb") if trace else out
-        p = subprocess.Popen(["wine", exe, *args], cwd=cwd or self.drive_c, env=self.env, stdout=out, stderr=err)
-        if trace:
-            err.close()
+        if capture:
+            return self._keep(Program(["wine", exe, *args], cwd=cwd or self.drive_c, env=self.env, stdout=out,
+                                      stderr=out))
+        trace = trace or os.path.join(self.tmp, "stderr-%d.txt" % len(self.procs))
+        with open(trace, "wb") as err:
+            p = Program(["wine", exe, *args], cwd=cwd or self.drive_c, env=self.env, stdout=out, stderr=err)
+        p.stderr_file = trace
+        return self._keep(p)
+
+    def _keep(self, p):
         self.procs.append(p)
         return p
 

@@ -1,0 +1,27 @@
+#include "core/error_lines.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "archive/zip_reader.h"
+#include "base/wide.h"
+
+void WriteErrorLine(const char* text) {
+  HANDLE out = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+  const std::u16string wide = u"kvsetup: " + Wide(text) + u"\r\n";
+  char utf8[1024];
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, WStr(wide), static_cast<int>(wide.size()), utf8, sizeof utf8,
+                                      nullptr, nullptr);
+  DWORD written = 0;
+  if (n > 0) (void)::WriteFile(out, utf8, static_cast<DWORD>(n), &written, nullptr);
+}
+
+void WriteEntryError(int32_t index, const char* name, uint32_t result, unsigned long systemError) {
+  char line[512];
+  (void)std::snprintf(line, sizeof line, "entry %ld \"%.300s\" not written: %s, system error %lu",
+                      static_cast<long>(index), name, ZipResultName(result), systemError);
+  WriteErrorLine(line);
+}

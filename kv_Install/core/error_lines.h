@@ -1,0 +1,14 @@
+// Why a run did not install, for whoever started it: one line each on the
+// process's standard error, when it has one. A deployment tool or a command
+// prompt that redirects it ("kvsetup.exe admin 2>setup.log") learns why an
+// unattended run ended with a status other than 0; without a redirection the
+// lines go nowhere. UTF-8, so that names read right on any system.
+#pragma once
+
+#include <cstdint>
+
+// text in GBK, without the line's end; "kvsetup: " goes before it.
+void WriteErrorLine(const char* text);
+// An entry of the payload that was not written: its index, its name (GBK),
+// the unpacking's result code and the system's error code at the failure.
+void WriteEntryError(int32_t index, const char* name, uint32_t result, unsigned long systemError);
