@@ -9,9 +9,9 @@
 
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
-#include "archive/zip_wide_path.h"
 #include "base/handles.h"
 #include "base/path_names.h"
+#include "base/wide.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "base/gbk_text.h"
 
 namespace {
@@ -33,4 +35,13 @@ std::string NarrowOrPlaceholder(std::u16string_view text) {
   out.resize(static_cast<size_t>(n));
   (void)::WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, wide, count, &out[0], n, "?", nullptr);
   return out;
+}
+
+static_assert(MAX_PATH == 260, "WidePath holds a path of the system's limit");
+
+WidePath::WidePath(const char* gbk) : text_{}, ok_(false) {
+  std::u16string wide;
+  if (!GbkToUtf16(gbk, &wide) || wide.size() >= kSize) return;
+  std::memcpy(text_, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+  ok_ = true;
 }

@@ -25,3 +25,20 @@ std::u16string Wide(std::string_view gbk);
 // window's text), never for a path the program opens. Utf16ToGbk tells
 // instead.
 std::string NarrowOrPlaceholder(std::u16string_view text);
+
+// A GBK path as the W file functions take it, in a buffer of the path limit:
+// for the unpacking loop, which makes two of them per entry. Exact, as the
+// pair is: no replacement characters in a path the program writes to.
+class WidePath {
+ public:
+  explicit WidePath(const char* gbk);
+  // False when the bytes are not GBK or do not fit the path limit; c_str()
+  // is then empty.
+  bool ok() const { return ok_; }
+  const wchar_t* c_str() const { return text_; }
+
+ private:
+  static constexpr size_t kSize = 260;  // MAX_PATH
+  wchar_t text_[kSize];
+  bool ok_;
+};

@@ -25,8 +25,8 @@
 #include <io.h>
 
 #include "archive/payload.h"
-#include "archive/zip_wide_path.h"
 #include "base/gbk_text.h"
+#include "base/wide.h"
 #endif
 #include "archive/zip_reader.h"
 #include "archive_check.h"
