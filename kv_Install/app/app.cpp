@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include <winsock2.h>
 #include <commctrl.h>
 #include <objbase.h>
 
@@ -9,6 +10,11 @@
 #include "base/wide.h"
 #include "core/command_line.h"
 #include "core/error_lines.h"
+#include "core/folder_rules.h"
+#include "core/install_actions_win.h"
+#include "core/shell_folders.h"
+#include "core/shell_links.h"
+#include "report/identity.h"
 #include "skin/theme.h"
 #include "ui/main_dlg.h"
 
@@ -83,10 +89,20 @@ BOOL Ckv_InstallApp::InitInstance() {
     // when done. It lives until the process ends.
     Ckv_InstallDlg* dlg = new Ckv_InstallDlg(*this, AppName());
     m_pMainWnd = dlg;
+#ifndef KV_TEST_NO_INSTALL_WINDOW
     if (dlg->Create(nullptr)) return TRUE;
-    char line[80];
-    (void)std::snprintf(line, sizeof line, "the install window could not be made (system error %lu)", ::GetLastError());
+#else
+    ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);  // a test build: as a desktop that gives no window
+#endif
+    // The hidden window only carries the install; a desktop that cannot give
+    // one (a session still starting up) must not cost the install itself.
+    char line[100];
+    (void)std::snprintf(line, sizeof line, "the install window could not be made (system error %lu); installing without it",
+                        ::GetLastError());
     WriteErrorLine(line);
+    m_pMainWnd = nullptr;
+    delete dlg;
+    InstallWithoutWindow();
     return FALSE;
   }
 
@@ -95,6 +111,22 @@ BOOL Ckv_InstallApp::InitInstance() {
   (void)dlg.DoModal();
   m_pMainWnd = nullptr;
   return FALSE;
+}
+
+void Ckv_InstallApp::InstallWithoutWindow() {
+  // What the hidden window would do, on this thread: nobody is there to see
+  // a window, and the process ends when the step has.
+  WSADATA data;
+  const bool sockets = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  m_strInstallDir = DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles));
+  ReportIdentity identity;
+  identity.Load();
+  {
+    Win32InstallActions actions(nullptr, identity);
+    (void)RunInstallStep(*this, actions);
+  }
+  ReleaseShellLinks();
+  if (sockets) ::WSACleanup();
 }
 
 std::string Ckv_InstallApp::AppName() const {

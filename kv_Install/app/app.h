@@ -36,6 +36,9 @@ class Ckv_InstallApp : public InstallState {
   // True when another installer runs, on this machine in any session; this
   // one then holds the installers' mutex until the process ends.
   bool AnotherInstallerRuns();
+  // The unattended install on this thread, for when the hidden window that
+  // carries it cannot be made.
+  void InstallWithoutWindow();
 
   UniqueHandle m_instanceMutex;
 };

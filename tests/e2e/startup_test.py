@@ -5,11 +5,12 @@ import os
 import time
 import unittest
 
-from kvharness import (CANCEL_BUTTON, CLOSE_BUTTON, DOWNLOADS, FINISH_BUTTON, INSTALL_BUTTON, INSTALL_DIR, KVSETUP_BADPAYLOAD,
-                       RUN_CHECKBOX, WineSession)
+from kvharness import (BUILD, CANCEL_BUTTON, CLOSE_BUTTON, DOWNLOADS, FINISH_BUTTON, INSTALL_BUTTON, INSTALL_DIR,
+                       KVSETUP_BADPAYLOAD, RUN_CHECKBOX, UNINSTALL_KEY, WineSession)
 
 # Reports go to closed loopback ports: they fail at once and change nothing.
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
+KVSETUP_NOWINDOW = os.path.join(BUILD, "kvsetup_nowindow.exe")  # its hidden window is never made
 
 
 class UnattendedRun(unittest.TestCase):
@@ -37,6 +38,18 @@ class UnattendedRun(unittest.TestCase):
                 self.assertEqual(p.wait(30), 0, (arg, folder))
                 self.assertEqual(s.visible_windows(), [])
             self.assertTrue(os.path.isfile(os.path.join(s.unix(INSTALL_DIR), "kvClient.exe")))
+
+    def test_admin_installs_without_its_window_when_none_can_be_made(self):
+        if not os.path.isfile(KVSETUP_NOWINDOW):
+            self.skipTest("kvsetup_nowindow.exe not built")
+        with WineSession() as s:
+            status = s.start_installer(["admin"], config=CONFIG, exe=KVSETUP_NOWINDOW).wait(60)
+            self.assertEqual(status, 0)
+            self.assertIn("kvsetup: the install window could not be made (system error 1400); installing without it",
+                          status.said)
+            self.assertTrue(os.path.isfile(os.path.join(s.unix(INSTALL_DIR), "kvClient.exe")))
+            self.assertEqual(s.reg_query(UNINSTALL_KEY, "Publisher"), ("REG_SZ", "Brevanta"))
+            self.assertTrue(os.path.isfile(s.unix(INSTALL_DIR + "\\kv_Uninstall.exe")))
 
 
 class InteractiveRun(unittest.TestCase):

@@ -157,6 +157,9 @@ class WineSession:
         """Ends every Windows program of the session at once, as a crash or
         a power cut would."""
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # The next program starts a Windows of its own, as after a reboot,
+        # not one inside the server that is still going down.
+        subprocess.run(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for p in self.procs:
             p.wait(30)
 
