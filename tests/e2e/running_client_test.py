@@ -19,7 +19,7 @@ SLEEPER = os.path.join(h.BUILD, "tests", "windows", "sleeper.exe")
 PAYLOAD_ZIP = os.path.join(h.BUILD, "payload", "payload.zip")
 QUESTION_TITLE = "提示"
 QUESTION_TEXT = "发现Kelvane正在运行，是否终止?"
-QUESTION_WAIT = 20  # seconds
+QUESTION_WAIT = 60  # seconds, at most: a loaded machine starts Wine's desktop slowly
 
 
 def read(path):
@@ -75,13 +75,16 @@ class RunningClientTest(unittest.TestCase):
     def question_windows(self):
         return self.session.xdotool("search", "--name", "^%s$" % QUESTION_TITLE)
 
-    def wait_for_question(self):
-        wid = self.session.wait_for(self.question_windows, timeout=QUESTION_WAIT)
-        self.assertTrue(wid, "no %s window within %d s" % (QUESTION_TITLE, QUESTION_WAIT))
+    def wait_for_question(self, installer):
+        wid = self.session.wait_for(lambda: self.question_windows() or installer.poll() is not None,
+                                    timeout=QUESTION_WAIT)
+        ended = installer.wait() if installer.poll() is not None else "still running"
+        self.assertTrue(wid and wid is not True, "no %s window within %d s; the installer: %r"
+                        % (QUESTION_TITLE, QUESTION_WAIT, ended))
         return wid[0]
 
     def answer(self, installer, key):
-        wid = self.wait_for_question()
+        wid = self.wait_for_question(installer)
         self.session.key(wid, key)
         installer.communicate(timeout=120)
         return installer.returncode
@@ -125,7 +128,7 @@ class RunningClientTest(unittest.TestCase):
                 before = folder_contents(self.install_dir)
 
                 installer = self.session.start_installer(["admin"], config=CONFIG)
-                self.wait_for_question()
+                self.wait_for_question(installer)
                 self.assertIn(QUESTION_TEXT, [c["text"] for c in self.session.controls()])
                 self.assertEqual(1, self.answer(installer, "Escape"))
 
