@@ -102,6 +102,10 @@ BOOL Ckv_InstallApp::InitInstance() {
     WriteErrorLine(line);
     m_pMainWnd = nullptr;
     delete dlg;
+    // A window made and then lost on the way has posted the end of the
+    // loop; it must not close the running-client question.
+    MSG quit;
+    (void)::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     InstallWithoutWindow();
     return FALSE;
   }
