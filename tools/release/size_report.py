@@ -93,8 +93,8 @@ def origin(file):
 
 
 def map_breakdown(path):
-    """{origin: bytes} of the input sections GNU ld placed outside .rsrc, from its
-    -Map file; alignment fill counts as "padding"."""
+    """{origin: bytes} of the input sections GNU ld placed in the file outside
+    .rsrc, from its -Map file; alignment fill counts as "padding"."""
     out = collections.Counter()
     section = None
     pending = None  # an input section name the linker wrapped onto its own line
@@ -110,7 +110,8 @@ def map_breakdown(path):
                 section = line.split()[0]
                 pending = None
                 continue
-            if section in (None, ".rsrc") or section.startswith((".debug", ".zdebug", ".stab")):
+            # .bss takes memory, not bytes of the file.
+            if section in (None, ".rsrc", ".bss") or section.startswith((".debug", ".zdebug", ".stab")):
                 continue
             if pending is None and re.match(r"^ [.*]\S*$", line) and not line.startswith(" *("):
                 pending = line.strip()
