@@ -1,5 +1,6 @@
 #include "core/install_actions_win.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "archive/payload.h"
@@ -13,7 +14,14 @@
 #include "report/settings.h"
 
 uint32_t Win32InstallActions::FindProcessByExeName(const char* exeName) {
-  return ::FindProcessByExeName(exeName);
+  const uint32_t id = ::FindProcessByExeName(exeName);
+  if (id != 0) {
+    char line[120];
+    (void)std::snprintf(line, sizeof line, "%.40s runs (process %lu): it is asked to end",
+                        exeName, static_cast<unsigned long>(id));
+    WriteErrorLine(line);
+  }
+  return id;
 }
 
 bool Win32InstallActions::AskToEndRunningClient() {
@@ -24,6 +32,9 @@ bool Win32InstallActions::AskToEndRunningClient() {
 void Win32InstallActions::EndProcess(uint32_t processId) { EndProcessAndWait(processId); }
 
 void Win32InstallActions::EndInstaller(int exitStatus) {
+  if (exitStatus == InstallExitStatus(InstallOutcome::Refused)) {
+    WriteErrorLine("the running program was not ended; nothing was installed");
+  }
   // Through the runtime's exit processing, so the registered handlers run.
   std::exit(exitStatus);
 }

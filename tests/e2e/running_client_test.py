@@ -131,6 +131,8 @@ class RunningClientTest(unittest.TestCase):
                 self.wait_for_question(installer)
                 self.assertIn(QUESTION_TEXT, [c["text"] for c in self.session.controls()])
                 self.assertEqual(1, self.answer(installer, "Escape"))
+                self.assertRegex(installer.wait().said, r"kvClient\.exe runs \(process \d+\): it is asked to end\s+"
+                                 r"kvsetup: the running program was not ended; nothing was installed")
 
                 self.assertIsNone(client.poll(), "the client keeps running")
                 after = folder_contents(self.install_dir)
