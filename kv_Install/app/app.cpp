@@ -39,6 +39,20 @@ struct ComForProcess {
 // Other installers, of any version, look for this name: it stays as it is.
 constexpr char kInstallersMutex[] = "Global\\Kelvane.kvsetup";
 
+// A session that is still starting up may refuse the first window for a
+// while (its desktop is not ready yet): the main window is tried again.
+constexpr int kWindowAttempts = 3;
+constexpr DWORD kWindowRetryMs = 2000;
+
+// Before a window is tried again, or the install goes on without one: a
+// window made and then lost on the way has posted the end of the message
+// loop, which would end the next loop (or close a question) at once.
+void WaitBeforeAnotherWindow(DWORD ms) {
+  ::Sleep(ms);
+  MSG quit;
+  (void)::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
 BOOL CALLBACK FindInstallerWindow(HWND window, LPARAM found) {
   if (!::IsWindowVisible(window) || ::GetPropA(window, kInstallerWindowProperty) == nullptr) return TRUE;
   *reinterpret_cast<HWND*>(found) = window;
@@ -90,7 +104,10 @@ BOOL Ckv_InstallApp::InitInstance() {
     Ckv_InstallDlg* dlg = new Ckv_InstallDlg(*this, AppName());
     m_pMainWnd = dlg;
 #ifndef KV_TEST_NO_INSTALL_WINDOW
-    if (dlg->Create(nullptr)) return TRUE;
+    for (int attempt = 0; attempt < kWindowAttempts; ++attempt) {
+      if (attempt > 0) WaitBeforeAnotherWindow(kWindowRetryMs);
+      if (dlg->Create(nullptr)) return TRUE;
+    }
 #else
     ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);  // a test build: as a desktop that gives no window
 #endif
@@ -102,17 +119,19 @@ BOOL Ckv_InstallApp::InitInstance() {
     WriteErrorLine(line);
     m_pMainWnd = nullptr;
     delete dlg;
-    // A window made and then lost on the way has posted the end of the
-    // loop; it must not close the running-client question.
-    MSG quit;
-    (void)::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    WaitBeforeAnotherWindow(0);
     InstallWithoutWindow();
     return FALSE;
   }
 
   Ckv_InstallDlg dlg(*this, AppName());
   m_pMainWnd = &dlg;
-  (void)dlg.DoModal();
+  INT_PTR shown = -1;  // -1: the wizard could not be made
+  for (int attempt = 0; attempt < kWindowAttempts && shown == -1; ++attempt) {
+    if (attempt > 0) WaitBeforeAnotherWindow(kWindowRetryMs);
+    shown = dlg.DoModal();
+  }
+  if (shown == -1) WriteErrorLine("the wizard could not be made");
   m_pMainWnd = nullptr;
   return FALSE;
 }
