@@ -66,7 +66,7 @@ class Workspace:
         if not os.path.isfile(os.path.join(self.template, "system.reg")):
             say("making the Wine prefix in %s" % os.path.dirname(self.template))
             make = os.path.join(h.ROOT, "tests", "support", "make-prefixes")
-            subprocess.run([make, os.path.dirname(self.template)], check=True, stdout=subprocess.DEVNULL,
+            subprocess.run([make, os.path.dirname(self.template), h.WINREADY], check=True, stdout=subprocess.DEVNULL,
                            env=clean_env())
         return self.template
 

@@ -1,6 +1,6 @@
 #include "app/app.h"
 
-#include <winsock2.h>
+#include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 
@@ -10,11 +10,6 @@
 #include "base/wide.h"
 #include "core/command_line.h"
 #include "core/error_lines.h"
-#include "core/folder_rules.h"
-#include "core/install_actions_win.h"
-#include "core/shell_folders.h"
-#include "core/shell_links.h"
-#include "report/identity.h"
 #include "skin/theme.h"
 #include "ui/main_dlg.h"
 
@@ -39,18 +34,14 @@ struct ComForProcess {
 // Other installers, of any version, look for this name: it stays as it is.
 constexpr char kInstallersMutex[] = "Global\\Kelvane.kvsetup";
 
-// A session that is still starting up may refuse the first window for a
-// while (its desktop is not ready yet): the main window is tried again.
-constexpr int kWindowAttempts = 3;
-constexpr DWORD kWindowRetryMs = 2000;
-
-// Before a window is tried again, or the install goes on without one: a
-// window made and then lost on the way has posted the end of the message
-// loop, which would end the next loop (or close a question) at once.
-void WaitBeforeAnotherWindow(DWORD ms) {
-  ::Sleep(ms);
-  MSG quit;
-  (void)::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+// Says why no window could be made, with the system's error code, and
+// keeps the run from reading as a success.
+void NoWindow(InstallState& state, const char* what) {
+  char line[120];
+  (void)std::snprintf(line, sizeof line, "%s could not be made (system error %lu); nothing was installed", what,
+                      ::GetLastError());
+  WriteErrorLine(line);
+  state.m_outcome = InstallOutcome::NotStarted;
 }
 
 BOOL CALLBACK FindInstallerWindow(HWND window, LPARAM found) {
@@ -103,54 +94,34 @@ BOOL Ckv_InstallApp::InitInstance() {
     // when done. It lives until the process ends.
     Ckv_InstallDlg* dlg = new Ckv_InstallDlg(*this, AppName());
     m_pMainWnd = dlg;
-#ifndef KV_TEST_NO_INSTALL_WINDOW
-    for (int attempt = 0; attempt < kWindowAttempts; ++attempt) {
-      if (attempt > 0) WaitBeforeAnotherWindow(kWindowRetryMs);
-      if (dlg->Create(nullptr)) return TRUE;
-    }
-#else
-    ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);  // a test build: as a desktop that gives no window
-#endif
-    // The hidden window only carries the install; a desktop that cannot give
-    // one (a session still starting up) must not cost the install itself.
-    char line[100];
-    (void)std::snprintf(line, sizeof line, "the install window could not be made (system error %lu); installing without it",
-                        ::GetLastError());
-    WriteErrorLine(line);
+    if (MakeInstallWindow(*dlg)) return TRUE;
+    NoWindow(*this, "the install window");
     m_pMainWnd = nullptr;
     delete dlg;
-    WaitBeforeAnotherWindow(0);
-    InstallWithoutWindow();
     return FALSE;
   }
 
   Ckv_InstallDlg dlg(*this, AppName());
   m_pMainWnd = &dlg;
-  INT_PTR shown = -1;  // -1: the wizard could not be made
-  for (int attempt = 0; attempt < kWindowAttempts && shown == -1; ++attempt) {
-    if (attempt > 0) WaitBeforeAnotherWindow(kWindowRetryMs);
-    shown = dlg.DoModal();
-  }
-  if (shown == -1) WriteErrorLine("the wizard could not be made");
+  if (ShowWizard(dlg) == -1) NoWindow(*this, "the wizard");
   m_pMainWnd = nullptr;
   return FALSE;
 }
 
-void Ckv_InstallApp::InstallWithoutWindow() {
-  // What the hidden window would do, on this thread: nobody is there to see
-  // a window, and the process ends when the step has.
-  WSADATA data;
-  const bool sockets = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  m_strInstallDir = DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles));
-  ReportIdentity identity;
-  identity.Load();
-  {
-    Win32InstallActions actions(nullptr, identity);
-    (void)RunInstallStep(*this, actions);
-  }
-  ReleaseShellLinks();
-  if (sockets) ::WSACleanup();
+#ifndef KV_TEST_NO_INSTALL_WINDOW
+bool Ckv_InstallApp::MakeInstallWindow(Ckv_InstallDlg& dlg) { return dlg.Create(nullptr); }
+INT_PTR Ckv_InstallApp::ShowWizard(Ckv_InstallDlg& dlg) { return dlg.DoModal(); }
+#else
+// A test build: a desktop that gives no window, to either run.
+bool Ckv_InstallApp::MakeInstallWindow(Ckv_InstallDlg&) {
+  ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return false;
 }
+INT_PTR Ckv_InstallApp::ShowWizard(Ckv_InstallDlg&) {
+  ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return -1;
+}
+#endif
 
 std::string Ckv_InstallApp::AppName() const {
   // Only shown, as the message boxes' caption: '?' may stand for a character.

@@ -12,6 +12,7 @@
 #include "core/install_state.h"
 
 class CWnd;
+class Ckv_InstallDlg;
 
 class Ckv_InstallApp : public InstallState {
  public:
@@ -21,8 +22,8 @@ class Ckv_InstallApp : public InstallState {
   // The unattended run's message loop, until the hidden main window is gone.
   int Run();
   // Exit status of the process, from the install outcome. An unattended run
-  // whose install never ran (its window could not be made, its loop ended
-  // early) did not install anything: never 0.
+  // whose install never ran (its loop ended early) did not install
+  // anything: never 0; nor is a run whose window could not be made.
   int ExitStatus() const {
     return InstallExitStatus(m_bAdmin && m_outcome == InstallOutcome::NotRun ? InstallOutcome::PayloadFailed
                                                                                : m_outcome);
@@ -36,9 +37,10 @@ class Ckv_InstallApp : public InstallState {
   // True when another installer runs, on this machine in any session; this
   // one then holds the installers' mutex until the process ends.
   bool AnotherInstallerRuns();
-  // The unattended install on this thread, for when the hidden window that
-  // carries it cannot be made.
-  void InstallWithoutWindow();
+  // The hidden window of the unattended run, made modeless; the wizard, run
+  // modally (-1 when it could not be made). A test build makes neither.
+  static bool MakeInstallWindow(Ckv_InstallDlg& dlg);
+  static INT_PTR ShowWizard(Ckv_InstallDlg& dlg);
 
   UniqueHandle m_instanceMutex;
 };

@@ -8,9 +8,14 @@ int InstallExitStatus(InstallOutcome outcome) {
     case InstallOutcome::Refused:
       return 1;
     case InstallOutcome::PayloadFailed:
+    case InstallOutcome::NotStarted:
       return 2;
     case InstallOutcome::AlreadyRunning:
       return 3;
   }
   return 2;
+}
+
+InstallOutcome OutcomeAtSessionEnd(bool stepEnded, bool inPlace, InstallOutcome earned) {
+  return stepEnded || inPlace ? earned : InstallOutcome::PayloadFailed;
 }

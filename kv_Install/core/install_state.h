@@ -2,6 +2,7 @@
 // the whole run; nothing is persisted.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "archive/payload_result.h"
@@ -14,11 +15,19 @@ enum class InstallOutcome {
   Refused,        // the user declined to end the running client; nothing installed
   PayloadFailed,  // the payload could not be opened, or an entry failed
   AlreadyRunning, // unattended, while another installer ran: nothing done
+  NotStarted,     // the install could not start: its window could not be made, or
+                  // the unattended folder cannot be used; nothing installed
 };
 
 // Exit status of the process for an outcome: 0 installed (or nothing asked),
-// 1 refused, 2 payload failure, 3 another installer was running.
+// 1 refused, 2 payload failure or no window to install with, 3 another
+// installer was running.
 int InstallExitStatus(InstallOutcome outcome);
+
+// The status of a run whose session ends while its step may still run: the
+// outcome the step earned when it has ended, or when everything but the
+// reports is in place; otherwise the install is not whole.
+InstallOutcome OutcomeAtSessionEnd(bool stepEnded, bool inPlace, InstallOutcome earned);
 
 struct InstallState {
   std::string m_strInstallDir;   // narrow GBK path; see the folder rules
@@ -27,4 +36,26 @@ struct InstallState {
   int m_bAdmin = 0;              // 1: unattended run
   InstallOutcome m_outcome = InstallOutcome::NotRun;
   PayloadResult m_payload;       // what unpacking achieved; m_outcome follows from it
+
+  // Set by the step once the files, the Uninstall values and the shortcuts
+  // are in place and only the reports remain, after m_outcome; read by the
+  // window's thread while the step may still run (a session that ends).
+  void MarkInPlace() { m_inPlace.store(true, std::memory_order_release); }
+  bool InPlace() const { return m_inPlace.load(std::memory_order_acquire); }
+
+  InstallState() = default;
+  InstallState(const InstallState& other) { *this = other; }
+  InstallState& operator=(const InstallState& other) {
+    m_strInstallDir = other.m_strInstallDir;
+    m_bDesktopIcon = other.m_bDesktopIcon;
+    m_bRunAfterInstall = other.m_bRunAfterInstall;
+    m_bAdmin = other.m_bAdmin;
+    m_outcome = other.m_outcome;
+    m_payload = other.m_payload;
+    m_inPlace.store(other.InPlace());
+    return *this;
+  }
+
+ private:
+  std::atomic<bool> m_inPlace{false};
 };

@@ -73,6 +73,8 @@ bool RunInstallStep(InstallState& state, InstallActions& actions) {
   const int userNumber = UserNumberFromText(userNumberText);
 
   if (state.m_bDesktopIcon && hasUpdater) actions.SaveShellLink(kCsidlDesktopDirectory, "Kelvane.lnk", kRunLink, 0);
+  // Only the setup report is left: it is best effort and decides nothing.
+  state.MarkInPlace();
 
   char downloadSource[512] = {};
   actions.ReadDownloadSource(downloadSource);

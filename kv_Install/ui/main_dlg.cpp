@@ -8,6 +8,7 @@
 #include "core/folder_rules.h"
 #include "core/install_step.h"
 #include "core/shell_folders.h"
+#include "archive/payload.h"
 #include "framework/module.h"
 #include "res/resource.h"
 #include "skin/theme.h"
@@ -78,8 +79,18 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   Invalidate(true);
 
   if (m_state.m_bAdmin) {
-    // Unattended: the default folder, with its trailing separator, and go.
+    // Unattended: the default folder, with its trailing separator, checked
+    // as the wizard checks a folder before anything is written, and go.
     m_state.m_strInstallDir = DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles));
+    const FolderProblem problem = CheckInstallFolder(TrimTrailingBackslashes(m_state.m_strInstallDir), LongestPayloadEntryPath());
+    if (problem != FolderProblem::None) {
+      const std::string line = "the default install folder \"" + m_state.m_strInstallDir +
+                               "\" cannot be used (" + FolderProblemText(problem) + "); nothing was installed";
+      WriteErrorLine(line.c_str());
+      m_state.m_outcome = InstallOutcome::NotStarted;
+      ::PostMessageW(m_hWnd, WM_INSTALL_FINISHED, 0, 0);
+      return TRUE;
+    }
     m_progressPage.StartInstall();
   } else {
     // Centre on the screen, as a dialog that initialisation did not place.
@@ -206,14 +217,17 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_ENDSESSION:
       // The session ends anyway (a forced logoff or shutdown): once an
-      // install was asked for, the process goes now. A step that ends within
-      // the bound leaves the status it earned; one that does not is never
-      // reported as a success. No exit handler runs: the step may still be
-      // writing a file or a registry value.
+      // install was asked for, the process goes now, well inside the time
+      // the system gives it. A step that ends within the bound, or has put
+      // everything but the reports in place, leaves the status it earned;
+      // any other is never reported as a success. No exit handler runs: the
+      // step may still be writing a file or a registry value.
       if (wParam && m_progressPage.InstallRequested()) {
-        const bool finished = m_progressPage.WaitForStep(kSessionEndWaitMs) && !m_progressPage.InstallUnfinished();
-        const InstallOutcome outcome = finished ? m_state.m_outcome : InstallOutcome::PayloadFailed;
-        if (!finished) WriteErrorLine("the session ended before the install was done");
+        const bool ended = m_progressPage.WaitForStep(kSessionEndWaitMs) == StepWait::Ended &&
+                           !m_progressPage.InstallUnfinished();
+        const bool inPlace = m_state.InPlace();
+        const InstallOutcome outcome = OutcomeAtSessionEnd(ended, inPlace, m_state.m_outcome);
+        if (!ended && !inPlace) WriteErrorLine("the session ended before the install was done");
         (void)::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(InstallExitStatus(outcome)));
       }
       SetMessageResult(0);

@@ -43,7 +43,7 @@ class Ckv_InstallDlg : public CSkinDlg {
   void OnCloseButton();
 
   // How long a session that ends anyway waits for the install step.
-  static constexpr DWORD kSessionEndWaitMs = 5000;
+  static constexpr DWORD kSessionEndWaitMs = 3000;
 
   HICON m_hIcon;
   InstallState& m_state;

@@ -1,14 +1,16 @@
 #include "ui/progress_dlg.h"
 
-#include <winsock2.h>
+#include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
+#include <cstdio>
+
+#include "core/error_lines.h"
 #include "core/install_actions_win.h"
+#include "core/install_job_win.h"
 #include "core/install_step.h"
 #include "core/process.h"
 #include "core/progress_tick.h"
-#include "core/shell_links.h"
 #include "res/resource.h"
 #include "ui/messages.h"
 
@@ -53,8 +55,6 @@ CProgressDlg::CProgressDlg(InstallState& state)
 
 BOOL CProgressDlg::OnInitDialog() {
   (void)CPageDlg::OnInitDialog();
-  WSADATA data;
-  m_bSocketsStarted = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
 
   HWND bar = GetDlgItem(IDC_PROGRESS);
   ::SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(kProgressMin, kProgressMax));
@@ -77,7 +77,7 @@ void CProgressDlg::OnInstallTimer() {
   if (!m_stepThread) {
     // No thread to be had: the step runs here, and the window waits for it.
     Win32InstallActions actions(m_hWnd, m_identity);
-    (void)RunInstallStep(m_state, actions);
+    (void)RunInstallJob(m_state, actions);
     OnStepDone();
   }
 }
@@ -85,15 +85,10 @@ void CProgressDlg::OnInstallTimer() {
 DWORD WINAPI CProgressDlg::StepThread(void* param) {
   auto* page = static_cast<CProgressDlg*>(param);
   HWND window = page->m_hWnd;  // the page outlives this thread (WM_DESTROY waits for it)
-  // The shortcuts are COM objects of this thread's own apartment, and go
-  // before it does.
-  const HRESULT com = ::CoInitialize(nullptr);
   {
     StepThreadActions actions(window, page->m_identity);
-    (void)RunInstallStep(page->m_state, actions);  // the outcome is kept in the install state
+    (void)RunInstallJob(page->m_state, actions);  // the outcome is kept in the install state
   }
-  ReleaseShellLinks();
-  if (SUCCEEDED(com)) ::CoUninitialize();
   ::PostMessageW(window, WM_STEP_DONE, 0, 0);
   return 0;
 }
@@ -127,10 +122,10 @@ void CProgressDlg::OnStepDone() {
   }
 }
 
-bool CProgressDlg::WaitForStep(DWORD timeoutMs) {
-  if (!m_stepThread) return true;
+StepWait CProgressDlg::WaitForStep(DWORD timeoutMs) {
+  if (!m_stepThread) return StepWait::Ended;
   const DWORD start = ::GetTickCount();
-  bool ended = false;
+  StepWait result = StepWait::TimedOut;
   m_bWaitingForStep = true;
   for (;;) {
     const DWORD elapsed = ::GetTickCount() - start;
@@ -138,18 +133,26 @@ bool CProgressDlg::WaitForStep(DWORD timeoutMs) {
     HANDLE thread = m_stepThread.get();
     const DWORD woken = ::MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
     if (woken == WAIT_OBJECT_0) {
-      ended = true;
+      result = StepWait::Ended;
       break;
     }
-    if (woken != WAIT_OBJECT_0 + 1) break;  // time is up
+    if (woken == WAIT_TIMEOUT) break;
+    if (woken != WAIT_OBJECT_0 + 1) {
+      // Not a time-out: the wait itself failed, and the step may still run.
+      char line[80];
+      (void)std::snprintf(line, sizeof line, "could not wait for the install (system error %lu)", ::GetLastError());
+      WriteErrorLine(line);
+      result = StepWait::Failed;
+      break;
+    }
     // The step waits for an answer: peeking answers the sent messages and
     // takes nothing from the queue.
     MSG msg;
     (void)::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
   m_bWaitingForStep = false;
-  if (ended) JoinStep();
-  return ended;
+  if (result == StepWait::Ended) JoinStep();
+  return result;
 }
 
 void CProgressDlg::OnProgressTimer() {
@@ -197,10 +200,8 @@ INT_PTR CProgressDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       SetMessageResult(1);
       return TRUE;
     case WM_DESTROY:
-      // The step's reports use the sockets library: it stops after the step.
+      // The step reads this page's state and identity: it ends first.
       (void)WaitForStep(INFINITE);
-      if (m_bSocketsStarted) ::WSACleanup();
-      m_bSocketsStarted = false;
       return FALSE;
   }
   return CPageDlg::OnMessage(msg, wParam, lParam);

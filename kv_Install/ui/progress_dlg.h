@@ -20,8 +20,8 @@
 //  - Nothing closes the page while the step runs: every close path shows the
 //    notice while this page is visible, and the unattended window ignores
 //    close requests and goes only at WM_INSTALL_FINISHED. Should the page go
-//    all the same, its WM_DESTROY waits for the step before it stops the
-//    sockets library, and the program waits for the step before it exits.
+//    all the same, its WM_DESTROY waits for the step, and the program waits
+//    for the step before it exits.
 //  - From the install request until the step has finished, the session's
 //    end is blocked with a reason the system shows.
 #pragma once
@@ -30,6 +30,9 @@
 #include "core/install_state.h"
 #include "report/identity.h"
 #include "ui/page_dlg.h"
+
+// How a wait for the step ended.
+enum class StepWait { Ended, TimedOut, Failed };
 
 class CProgressDlg : public CPageDlg {
  public:
@@ -44,8 +47,9 @@ class CProgressDlg : public CPageDlg {
   bool InstallUnfinished() const { return m_bInstallRequested && !m_bInstallDone; }
   // Waits up to timeoutMs (or INFINITE) for the step's thread to end,
   // answering what the step sends meanwhile (a question is answered "no",
-  // with no box). True when no step runs any more.
-  bool WaitForStep(DWORD timeoutMs);
+  // with no box). Ended when no step runs any more; Failed (said on
+  // standard error) when the wait itself failed.
+  StepWait WaitForStep(DWORD timeoutMs);
 
  protected:
   BOOL OnInitDialog() override;
@@ -67,5 +71,4 @@ class CProgressDlg : public CPageDlg {
   bool m_bInstallRequested = false;
   bool m_bWaitingForStep = false;   // inside WaitForStep: no question box
   HWND m_hSessionBlock = nullptr;   // the window whose session-end block reason is set
-  bool m_bSocketsStarted = false;
 };

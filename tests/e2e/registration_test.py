@@ -6,7 +6,6 @@ loads the .lnk through the shell-link interface.
 """
 import datetime
 import os
-import subprocess
 import time
 import unittest
 
@@ -26,15 +25,7 @@ def link_info(session, csidl, relative):
     """What the shell reads from the shortcut csidl\\relative, as a dict
     (path, target, workdir, description, arguments, item), or None when the file
     is missing or is no shortcut."""
-    # A second try: under load, a start of lnkinfo.exe now and then hangs
-    # (seen a few times in a hundred, after the installer had ended).
-    for attempt in range(2):
-        try:
-            rc, out, _ = session.run(LNKINFO, [str(csidl), relative], timeout=30)
-            break
-        except subprocess.TimeoutExpired:
-            if attempt:
-                raise
+    rc, out, _ = session.run(LNKINFO, [str(csidl), relative], timeout=30)
     if rc != 0:
         return None
     return dict(line.split("=", 1) for line in out.decode("gbk").splitlines() if "=" in line)

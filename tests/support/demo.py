@@ -14,7 +14,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from kvharness import BUILD, DOWNLOADS, INSTALL_DIR, LOG_PORT, ROOT, UNINSTALL_KEY, WineSession  # noqa: E402
+from kvharness import BUILD, DOWNLOADS, INSTALL_DIR, LOG_PORT, ROOT, UNINSTALL_KEY, WINREADY, WineSession  # noqa: E402
 from listeners import HttpListener, TcpListener  # noqa: E402
 from packdecode import describe_install_log  # noqa: E402
 
@@ -29,7 +29,7 @@ def main():
 
     demo = os.path.join(ROOT, "build", "demo")
     print("== making a fresh Wine prefix in %s" % demo, flush=True)
-    made = subprocess.run([os.path.join(ROOT, "tests", "support", "make-prefixes"), demo], check=True,
+    made = subprocess.run([os.path.join(ROOT, "tests", "support", "make-prefixes"), demo, WINREADY], check=True,
                           stdout=subprocess.PIPE, text=True).stdout
     print("== " + made.strip().splitlines()[-1], flush=True)
 

@@ -15,6 +15,7 @@ things.
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -35,6 +36,10 @@ HANGPROBE = os.path.join(BUILD, "hangprobe.exe")  # the longest wait for the mai
 KVSETUP_BADPAYLOAD = os.path.join(BUILD, "kvsetup_badpayload.exe")  # readme.txt with a wrong CRC-32
 KVSETUP_CHINESE = os.path.join(BUILD, "kvsetup_chinese.exe")  # 说明.txt in GBK, 图片/背景.txt in UTF-8 (bit 11)
 KVZIP = os.path.join(BUILD, "kvzip.exe")
+WINREADY = os.path.join(BUILD, "winready.exe")  # waits until a new session can make a window
+# Each retry of Wine's start-up that a session needed, one line each; ./kv
+# test counts them at the end of its run.
+STARTUP_LOG = os.environ.get("KV_STARTUP_LOG", os.path.join(BUILD, "wine", "startup-retries.log"))
 
 # A 32-bit program on 64-bit Windows: its Program Files folder is the (x86)
 # one, and its HKLM\SOFTWARE is HKLM\SOFTWARE\WOW6432Node for 64-bit readers.
@@ -140,6 +145,43 @@ class WineSession:
             self.env["DISPLAY"] = self.display.name
         self.procs = []
         self.installer_name = "kvsetup.exe"  # the file name the installer was started under
+        try:
+            self.settle()
+        except BaseException:
+            self.close()
+            raise
+
+    def settle(self, limit=120):
+        """Starts the session's Windows and waits until it can make a window,
+        before the test's own clock starts. A new Wine session boots first
+        (wineboot, services, the device and plug-and-play services) and
+        starts its desktop, explorer.exe /desktop, for its first window; that
+        window waits for the desktop at most 10 s and is refused after that,
+        which a loaded machine can exceed. The server is kept running, so
+        the desktop stays up for the session's programs. Each refusal on the
+        way is printed and logged for ./kv test's count; a session with no
+        window after `limit` seconds fails the test."""
+        # The server goes to the background and keeps no output of ours open.
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        started = time.time()
+        # Into a file, not a pipe: the session's own processes (the desktop
+        # among them), started by this first program, keep its output open.
+        out = os.path.join(self.tmp, "winready.txt")
+        with open(out, "wb") as f:
+            status = subprocess.run(["wine", WINREADY, str(limit)], env=self.env, stdout=f, stderr=f,
+                                    timeout=limit + 60).returncode
+        with open(out, "rb") as f:
+            said = f.read().decode("utf-8", "replace").split("\n")
+        retries = [line.strip() for line in said if line.startswith("retry")]
+        for line in retries:
+            message = "Wine start-up retry in %s: %s" % (self.prefix, line.replace("\t", " "))
+            print(message, file=sys.stderr, flush=True)
+            with open(STARTUP_LOG, "a") as log:
+                log.write(message + "\n")
+        if status != 0:
+            raise RuntimeError("Wine made no window in %d s (%.1f s waited, status %d): %s" % (
+                limit, time.time() - started, status, " ".join(said)[-1000:]))
 
     def __enter__(self):
         return self
@@ -158,10 +200,12 @@ class WineSession:
         a power cut would."""
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # The next program starts a Windows of its own, as after a reboot,
-        # not one inside the server that is still going down.
+        # not one inside the server that is still going down; and, as after
+        # a reboot, the desktop is up before anybody starts a program.
         subprocess.run(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for p in self.procs:
             p.wait(30)
+        self.settle()
 
     def close(self):
         for p in self.procs:
@@ -245,14 +289,10 @@ class WineSession:
     def reg_query(self, key, value, reader="wine"):
         """(type, data as GBK-decoded text) of a registry value, or None; read
         by a reg.exe of the installer's bitness, or reader=WINE64's 64-bit one."""
-        # A second try: under Wine's 64-bit loader alone, reg.exe now and then
-        # finds nothing of a value that is there (seen twice in some hundred
-        # queries, each time with the key's other values found).
-        for attempt in range(2):
-            rc, out, _ = self.wine("reg", "query", key, "/v", value, loader=reader)
-            if rc == 0:
-                break
-            time.sleep(0.5)
+        # The session's server stays up between programs (settle), so reg.exe
+        # reads the registry the installer wrote, never one being saved by a
+        # server going down.
+        rc, out, _ = self.wine("reg", "query", key, "/v", value, loader=reader)
         if rc != 0:
             return None
         for line in out.decode("gbk", "replace").splitlines():

@@ -19,7 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from fonts import add_windows_chinese_fonts  # noqa: E402
 from kvharness import (BUILD, CLOSE_BUTTON, INSTALL_BUTTON, KVSETUP, KVSETUP_BADPAYLOAD, ROOT, RUN_CHECKBOX,  # noqa: E402
-                       WineSession)
+                       WINREADY, WineSession)
 
 OUT = os.path.join(ROOT, "docs", "screenshots")
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
@@ -50,7 +50,7 @@ def wizard(session, exe):
 def main():
     template = os.path.join(BUILD, "wine", "template")
     if not os.path.isfile(os.path.join(template, "system.reg")):
-        subprocess.run([os.path.join(ROOT, "tests", "support", "make-prefixes"), os.path.join(BUILD, "wine")],
+        subprocess.run([os.path.join(ROOT, "tests", "support", "make-prefixes"), os.path.join(BUILD, "wine"), WINREADY],
                        check=True, stdout=subprocess.DEVNULL)
     os.makedirs(OUT, exist_ok=True)
     print("== screenshots of %s" % os.path.relpath(KVSETUP, ROOT), flush=True)

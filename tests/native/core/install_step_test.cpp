@@ -294,6 +294,40 @@ TEST(InstallExitStatus, EachOutcomeHasItsStatus) {
   EXPECT_EQ(InstallExitStatus(InstallOutcome::Refused), 1);
   EXPECT_EQ(InstallExitStatus(InstallOutcome::PayloadFailed), 2);
   EXPECT_EQ(InstallExitStatus(InstallOutcome::AlreadyRunning), 3);
+  EXPECT_EQ(InstallExitStatus(InstallOutcome::NotStarted), 2);
+}
+
+// A session that ends: the earned outcome once the step has ended or only
+// its reports remain, never a success before that.
+TEST(OutcomeAtSessionEnd, TheReportsDecideNothing) {
+  const InstallOutcome I = InstallOutcome::Installed, F = InstallOutcome::PayloadFailed;
+  const struct { bool ended, inPlace; InstallOutcome earned, expected; } rows[] = {
+      {true, true, I, I}, {true, false, F, F}, {false, true, I, I}, {false, true, F, F}, {false, false, I, F},
+      {false, false, InstallOutcome::NotRun, F},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(OutcomeAtSessionEnd(r.ended, r.inPlace, r.earned), r.expected) << r.ended << r.inPlace;
+  }
+}
+
+TEST_F(InstallStepTest, OnlyTheReportsRemainOnceInPlace) {
+  // In place after the last shortcut, before the setup report; not after a refusal.
+  struct MarkingActions : RecordingActions {
+    InstallState* watched = nullptr;
+    void SendLoggingSetup(int n, const char* s) override {
+      calls.push_back(watched->InPlace() ? "in place" : "not in place");
+      RecordingActions::SendLoggingSetup(n, s);
+    }
+  } marking;
+  marking.watched = &state;
+  EXPECT_FALSE(state.InPlace());
+  RunInstallStep(state, marking);
+  EXPECT_THAT(marking.calls, ::testing::Contains("in place"));
+  InstallState refused;
+  actions.clientId = 7;
+  actions.answerOk = false;
+  RunInstallStep(refused, actions);
+  EXPECT_FALSE(refused.InPlace());
 }
 
 // A bar that wraps past its maximum like the progress control: the overflow
