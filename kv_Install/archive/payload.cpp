@@ -9,6 +9,7 @@
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
 #include "base/path_names.h"
+#include "base/wide.h"
 #include "res/resource.h"
 
 namespace {
@@ -51,8 +52,11 @@ uint32_t UnpackEntry(ZipHandle* handle, int32_t index, const char* folder, ZipEn
   const int n = std::snprintf(target, sizeof target, "%s\\%s", folder, info->name);
   if (n < 0 || static_cast<size_t>(n) >= sizeof target) return ZRES_CANNOT_OPEN;
   result = ZipExtractEntry(handle, index, target);
+  // Asked by the UTF-16 name: the narrow call would read the GBK path in the
+  // system's code page and, off 936, find no file under a Chinese name.
+  const WidePath widePath(target);
   WIN32_FILE_ATTRIBUTE_DATA file;
-  if (result == ZRES_OK && ::GetFileAttributesExA(target, GetFileExInfoStandard, &file) &&
+  if (result == ZRES_OK && widePath.ok() && ::GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &file) &&
       (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     *written += static_cast<uint64_t>(file.nFileSizeHigh) << 32 | file.nFileSizeLow;
   }

@@ -29,6 +29,21 @@ bool Win32InstallActions::AskToEndRunningClient() {
   return ::MessageBoxW(owner_, WStr(Wide("发现Kelvane正在运行，是否终止?")), WStr(Wide("提示")), MB_OKCANCEL) == IDOK;
 }
 
+bool Win32InstallActions::DesktopVisible() {
+  // The window station's flag says whether its desktops are shown anywhere:
+  // set on a user's, clear on a service's (session 0). A station whose flags
+  // cannot be read keeps the question, as ever.
+  USEROBJECTFLAGS flags = {};
+  DWORD needed = 0;
+  HWINSTA station = ::GetProcessWindowStation();
+  if (station == nullptr || !::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed)) {
+    return true;
+  }
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+void Win32InstallActions::SayOnStandardError(const char* text) { WriteErrorLine(text); }
+
 void Win32InstallActions::EndProcess(uint32_t processId) { EndProcessAndWait(processId); }
 
 void Win32InstallActions::EndInstaller(int exitStatus) {
@@ -61,6 +76,10 @@ void Win32InstallActions::WriteUninstallValue(const char* name, const char* data
 
 void Win32InstallActions::WriteUninstallNumber(const char* name, uint32_t data) {
   (void)::WriteUninstallNumber(name, data);  // as for the text values
+}
+
+void Win32InstallActions::DeleteUninstallValue(const char* name) {
+  (void)::DeleteUninstallValue(name);  // as for the values written
 }
 
 void Win32InstallActions::ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) {

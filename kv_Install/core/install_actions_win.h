@@ -15,12 +15,15 @@ class Win32InstallActions : public InstallActions {
 
   uint32_t FindProcessByExeName(const char* exeName) override;
   bool AskToEndRunningClient() override;
+  bool DesktopVisible() override;
+  void SayOnStandardError(const char* text) override;
   void EndProcess(uint32_t processId) override;
   void EndInstaller(int exitStatus) override;
   PayloadResult UnpackPayload(const std::string& installDir) override;
   bool InstalledFileExists(const std::string& path) override;
   void WriteUninstallValue(const char* name, const char* data) override;
   void WriteUninstallNumber(const char* name, uint32_t data) override;
+  void DeleteUninstallValue(const char* name) override;
   void ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) override;
   CalendarDate LocalDate() override;
   void SendInstallLog(const std::string& installDir) override;

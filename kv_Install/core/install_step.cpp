@@ -10,14 +10,17 @@ namespace {
 
 // What Apps & features shows besides the name: version, folder, date and
 // size, and no Modify or Repair buttons, which kv_Uninstall.exe does not
-// offer. A value that cannot be formed is not written; whatever an earlier
-// install wrote under its name stays.
+// offer. A version the payload does not carry goes: Apps & features would
+// show an earlier install's. Any other value that cannot be formed is not
+// written; whatever an earlier install wrote under its name stays.
 void WriteUninstallDetails(const InstallState& state, InstallActions& actions) {
   char head[kVersionTextSize] = {};
   actions.ReadVersionData(state.m_strInstallDir, head);
   char version[kVersionTextSize + 1];
   if (VersionFromVersionData(head, sizeof head, version)) {
     actions.WriteUninstallValue("DisplayVersion", version);
+  } else {
+    actions.DeleteUninstallValue("DisplayVersion");
   }
   actions.WriteUninstallValue("InstallLocation", InstallLocationText(state.m_strInstallDir).c_str());
   char date[9];
@@ -29,12 +32,19 @@ void WriteUninstallDetails(const InstallState& state, InstallActions& actions) {
 
 }  // namespace
 
+bool MayAskAboutRunningClient(bool unattended, bool desktopVisible) { return !unattended || desktopVisible; }
+
 bool RunInstallStep(InstallState& state, InstallActions& actions) {
   // A running updater or client holds its files open; ask before ending them.
   const uint32_t updaterId = actions.FindProcessByExeName(kUpdaterExe);
   const uint32_t clientId = actions.FindProcessByExeName(kClientExe);
   if (updaterId != 0 || clientId != 0) {
-    if (!actions.AskToEndRunningClient()) {
+    const bool mayAsk = MayAskAboutRunningClient(state.m_bAdmin != 0, actions.DesktopVisible());
+    if (!mayAsk) {
+      actions.SayOnStandardError("could not ask whether to end the running program: nobody sees this desktop "
+                                 "(its window station is not visible)");
+    }
+    if (!mayAsk || !actions.AskToEndRunningClient()) {
       state.m_outcome = InstallOutcome::Refused;
       actions.EndInstaller(InstallExitStatus(state.m_outcome));
       return false;

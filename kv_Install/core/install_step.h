@@ -32,6 +32,11 @@ class InstallActions {
   virtual uint32_t FindProcessByExeName(const char* exeName) = 0;
   // "发现Kelvane正在运行，是否终止?" — true when the user pressed OK.
   virtual bool AskToEndRunningClient() = 0;
+  // False where nobody sees the process's desktop: its window station is not
+  // visible (a service's, in session 0). True where that cannot be told.
+  virtual bool DesktopVisible() = 0;
+  // One line (GBK) on standard error, for whoever started the run.
+  virtual void SayOnStandardError(const char* text) = 0;
   // Ends the process and waits a bounded time for it to be gone.
   virtual void EndProcess(uint32_t processId) = 0;
   // Ends the installer with this exit status. The step returns right after
@@ -44,6 +49,8 @@ class InstallActions {
   virtual void WriteUninstallValue(const char* name, const char* data) = 0;
   // The same for a REG_DWORD value.
   virtual void WriteUninstallNumber(const char* name, uint32_t data) = 0;
+  // Removes the value, when there, from the Uninstall key.
+  virtual void DeleteUninstallValue(const char* name) = 0;
   // The first kVersionTextSize bytes of the version.data unpacking put in
   // installDir into the zeroed head; a missing or short file leaves zeros.
   virtual void ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) = 0;
@@ -58,10 +65,17 @@ class InstallActions {
   virtual void SendLoggingSetup(int userNumber, const char* downloadSource) = 0;
 };
 
+// Whether the step may show the running-client question. The wizard's user
+// is there to answer it. An unattended run asks only where its desktop can
+// be seen: a box nobody sees waits for ever, and so would whatever started
+// the run.
+bool MayAskAboutRunningClient(bool unattended, bool desktopVisible);
+
 // Runs the whole step and records its outcome in state.m_outcome. The
 // Uninstall values and the shortcuts are written only where the files they
 // name are there after unpacking: all Uninstall values and the uninstall
 // shortcut need kv_Uninstall.exe, the run shortcuts kvUpdate.exe. Returns
-// false when the user refused to end the running client (the step stopped
-// before anything was written), true otherwise.
+// false when the running client was not to be ended (the user refused, or
+// could not be asked): the step stopped before anything was written; true
+// otherwise.
 bool RunInstallStep(InstallState& state, InstallActions& actions);

@@ -55,3 +55,14 @@ int WriteUninstallNumber(const char* name, uint32_t data) {
   const DWORD value = data;
   return SetUninstallValue(name, REG_DWORD, &value, sizeof value);
 }
+
+int DeleteUninstallValue(const char* name) {
+  std::u16string wideName;
+  if (name == nullptr || name[0] == '\0' || !GbkToUtf16(name, &wideName)) return 0;
+  UniqueHKey key;
+  const LONG opened = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_SET_VALUE, key.put());
+  if (opened == ERROR_FILE_NOT_FOUND) return 1;
+  if (opened != ERROR_SUCCESS) return 0;
+  const LONG deleted = ::RegDeleteValueW(key.get(), WStr(wideName));
+  return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND ? 1 : 0;
+}

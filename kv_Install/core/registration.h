@@ -13,3 +13,8 @@ int WriteUninstallValue(const char* name, const char* data);
 
 // Stores data under name as REG_DWORD in the same key, the same way.
 int WriteUninstallNumber(const char* name, uint32_t data);
+
+// Removes name from the same key. 1 when it is not there afterwards (a
+// missing key or value included), else 0; a null or empty name removes
+// nothing and gives 0.
+int DeleteUninstallValue(const char* name);

@@ -198,10 +198,14 @@ class InteractiveRegistrationTest(unittest.TestCase):
                 info = link_info(s, CSIDL_PROGRAMS, relative)
                 self.assertEqual(h.INSTALL_DIR, info["workdir"], relative)
 
-            # A payload without a version over it: the earlier version stays.
+            # A payload without a version over it: the earlier version goes,
+            # the other values are written as ever.
             if os.path.isfile(NOVERSION):
                 self.assertEqual(0, run_unattended(s, exe=NOVERSION))
-                self.assertEqual(("REG_SZ", "1.4.3"), s.reg_query(UNINSTALL_KEY, "DisplayVersion"))
+                self.assertEqual(sorted(["DisplayName", "Publisher", "UninstallString", "DisplayIcon",
+                                         "InstallLocation", "InstallDate", "EstimatedSize", "NoModify", "NoRepair"]),
+                                 sorted(name for name, _, _ in listed_values(s)))
+                self.assertEqual(("REG_SZ", h.INSTALL_DIR), s.reg_query(UNINSTALL_KEY, "InstallLocation"))
                 self.assertEqual(("REG_DWORD", "0x1"), s.reg_query(UNINSTALL_KEY, "NoRepair"))
 
 

@@ -4,10 +4,12 @@ A stand-in client (the sleeper test program, which runs until it is ended)
 is started from the installation folder under the client's and the
 updater's names; the installer must ask "发现Kelvane正在运行，是否终止?" in a
 box titled "提示", end them on OK and stop before touching anything on
-Cancel.
+Cancel. Where nobody sees its desktop (a window station of its own, as a
+service's programs have), it must not ask, and ends as on Cancel.
 """
 import os
 import shutil
+import subprocess
 import time
 import unittest
 import zipfile
@@ -16,6 +18,7 @@ import kvharness as h
 from registration_test import CONFIG, CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS, UNINSTALL_KEY, link_info
 
 SLEEPER = os.path.join(h.BUILD, "tests", "windows", "sleeper.exe")
+OWNSTATION = os.path.join(h.BUILD, "ownstation.exe")  # runs a program on a window station nobody sees
 PAYLOAD_ZIP = os.path.join(h.BUILD, "payload", "payload.zip")
 QUESTION_TITLE = "提示"
 QUESTION_TEXT = "发现Kelvane正在运行，是否终止?"
@@ -140,6 +143,33 @@ class RunningClientTest(unittest.TestCase):
                 self.assertIsNone(self.session.reg_query(UNINSTALL_KEY, "DisplayName"))
                 self.assertIsNone(link_info(self.session, CSIDL_PROGRAMS, "Kelvane\\Kelvane.lnk"))
                 self.assertIsNone(link_info(self.session, CSIDL_DESKTOPDIRECTORY, "Kelvane.lnk"))
+
+    def test_no_question_where_nobody_sees_the_desktop(self):
+        if not os.path.isfile(OWNSTATION):
+            self.skipTest("ownstation.exe not built at %s" % OWNSTATION)
+        client = self.start_program(self.install_dir, "kvClient.exe")
+        before = folder_contents(self.install_dir)
+
+        folder = self.session.prepare_folder(h.DOWNLOADS, config=CONFIG)
+        installer = self.session.start(OWNSTATION, [h.DOWNLOADS + "\\kvsetup.exe", "admin"], cwd=folder,
+                                       capture=True)
+        try:
+            out, err = installer.communicate(timeout=QUESTION_WAIT)
+        except subprocess.TimeoutExpired:
+            installer.kill()
+            self.fail("the installer still waits after %d s: a question nobody can see" % QUESTION_WAIT)
+        said = err.decode("utf-8", "replace")
+        # The premise: Wine made the tool's station invisible, and its own visible.
+        self.assertIn("visible\t0\t1", out.decode("ascii", "replace"), said)
+        self.assertEqual(1, installer.returncode, said)
+        self.assertRegex(said, r"kvsetup: could not ask whether to end the running program: nobody sees this "
+                         r"desktop \(its window station is not visible\)\s+"
+                         r"kvsetup: the running program was not ended; nothing was installed")
+
+        self.assertIsNone(client.poll(), "the client keeps running")
+        self.assertEqual(before, folder_contents(self.install_dir))
+        self.assertIsNone(self.session.reg_query(UNINSTALL_KEY, "DisplayName"))
+        self.assertIsNone(link_info(self.session, CSIDL_PROGRAMS, "Kelvane\\Kelvane.lnk"))
 
     def test_no_client_no_question(self):
         # Only look-alikes run: a suffix of the client's name and another

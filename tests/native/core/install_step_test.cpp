@@ -21,6 +21,7 @@ class RecordingActions : public InstallActions {
   uint32_t updaterId = 0;
   uint32_t clientId = 0;
   bool answerOk = true;
+  bool desktopVisible = true;
   PayloadResult payload{true, 5, 0, 10240};
   std::string versionData = std::string("1.4.3") + std::string(27, '\0') + "kvClient.exe\r\n";
   CalendarDate today{2026, 12, 9};
@@ -36,6 +37,8 @@ class RecordingActions : public InstallActions {
     calls.push_back("ask");
     return answerOk;
   }
+  bool DesktopVisible() override { return desktopVisible; }
+  void SayOnStandardError(const char* text) override { calls.push_back(std::string("say ") + text); }
   void EndProcess(uint32_t id) override { calls.push_back("end " + std::to_string(id)); }
   void EndInstaller(int status) override { calls.push_back("exit " + std::to_string(status)); }
   PayloadResult UnpackPayload(const std::string& dir) override {
@@ -54,6 +57,7 @@ class RecordingActions : public InstallActions {
   void WriteUninstallNumber(const char* name, uint32_t data) override {
     calls.push_back(std::string("number ") + name + "=" + std::to_string(data));
   }
+  void DeleteUninstallValue(const char* name) override { calls.push_back(std::string("delete ") + name); }
   void ReadVersionData(const std::string& dir, char (&head)[kVersionTextSize]) override {
     calls.push_back("version " + dir);
     versionData.copy(head, sizeof head);
@@ -155,6 +159,46 @@ TEST_F(InstallStepTest, RefusalEndsTheInstallerBeforeAnythingIsWritten) {
   EXPECT_EQ(state.m_outcome, InstallOutcome::Refused);
 }
 
+// The question is put where someone can answer it: always in the wizard,
+// unattended only on a desktop that is seen. Unasked is refused: nothing
+// written, status 1, and the reason on standard error.
+TEST_F(InstallStepTest, RunningClientQuestionOnlyWhereItCanBeSeen) {
+  const std::string unasked =
+      "say could not ask whether to end the running program: nobody sees this desktop (its window station is not "
+      "visible)";
+  const struct {
+    int admin;
+    bool visible;
+    bool answerOk;
+    uint32_t clientId;
+    std::vector<std::string> after;  // the calls after the two look-ups, up to the unpacking or the end
+    InstallOutcome outcome;
+  } cases[] = {
+      {0, true, true, 5, {"ask", "end 5", "unpack D:\\Apps\\Kelvane"}, InstallOutcome::Installed},
+      {0, false, true, 5, {"ask", "end 5", "unpack D:\\Apps\\Kelvane"}, InstallOutcome::Installed},
+      {0, false, false, 5, {"ask", "exit 1"}, InstallOutcome::Refused},
+      {1, true, true, 5, {"ask", "end 5", "unpack D:\\Apps\\Kelvane"}, InstallOutcome::Installed},
+      {1, true, false, 5, {"ask", "exit 1"}, InstallOutcome::Refused},
+      {1, false, true, 5, {unasked, "exit 1"}, InstallOutcome::Refused},
+      {1, false, true, 0, {"unpack D:\\Apps\\Kelvane"}, InstallOutcome::Installed},  // nothing to ask
+  };
+  for (const auto& c : cases) {
+    RecordingActions a;
+    a.desktopVisible = c.visible;
+    a.answerOk = c.answerOk;
+    a.clientId = c.clientId;
+    InstallState s = state;
+    s.m_bAdmin = c.admin;
+    const bool went = RunInstallStep(s, a);
+    const std::string row = std::to_string(c.admin) + " " + std::to_string(c.visible) + " " +
+                            std::to_string(c.answerOk) + " " + std::to_string(c.clientId);
+    EXPECT_EQ(went, c.outcome != InstallOutcome::Refused) << row;
+    EXPECT_EQ(s.m_outcome, c.outcome) << row;
+    ASSERT_GE(a.calls.size(), 2 + c.after.size()) << row;
+    EXPECT_EQ(std::vector<std::string>(a.calls.begin() + 2, a.calls.begin() + 2 + c.after.size()), c.after) << row;
+  }
+}
+
 TEST_F(InstallStepTest, PayloadFailureIsTheOutcomeButTheRestStillRuns) {
   const PayloadResult failures[] = {{false, 0, 0}, {true, 97, 1}};
   for (const auto& payload : failures) {
@@ -199,8 +243,9 @@ TEST_F(InstallStepTest, NothingRegisteredNamesAMissingFile) {
   }
 }
 
-// The values after the four: each is written from what the install found,
-// and one that cannot be formed is left out (an earlier install's stays).
+// The values after the four: each is written from what the install found.
+// A missing version removes an earlier install's; any other value that
+// cannot be formed is left out.
 TEST_F(InstallStepTest, UninstallDetailsFollowTheFourValues) {
   const std::string padded = std::string(32, '\0');
   const struct {
@@ -213,11 +258,11 @@ TEST_F(InstallStepTest, UninstallDetailsFollowTheFourValues) {
       {std::string(" 2.0.10.7\t") + padded, {2027, 1, 31}, 1, "C:\\Program Files\\Kelvane\\",
        {"value DisplayVersion=2.0.10.7", "value InstallLocation=C:\\Program Files\\Kelvane",
         "value InstallDate=20270131", "number EstimatedSize=1"}},
-      // No version: no DisplayVersion, and everything else as ever.
-      {padded + "kvClient.exe\r\n", {2026, 2, 28}, 0, "D:\\", {"value InstallLocation=D:\\",
-       "value InstallDate=20260228", "number EstimatedSize=0"}},
-      {"", {0, 0, 0}, 1025, "\\\\server\\share\\K", {"value InstallLocation=\\\\server\\share\\K",
-       "number EstimatedSize=2"}},
+      // No version: the DisplayVersion goes, and everything else as ever.
+      {padded + "kvClient.exe\r\n", {2026, 2, 28}, 0, "D:\\", {"delete DisplayVersion",
+       "value InstallLocation=D:\\", "value InstallDate=20260228", "number EstimatedSize=0"}},
+      {"", {0, 0, 0}, 1025, "\\\\server\\share\\K", {"delete DisplayVersion",
+       "value InstallLocation=\\\\server\\share\\K", "number EstimatedSize=2"}},
   };
   for (const auto& c : cases) {
     RecordingActions a;

@@ -121,6 +121,22 @@ TEST_F(UninstallValueTest, NumbersAreDwordsBesideTheTextValues) {
   EXPECT_EQ(4u, ValueCount());
 }
 
+// A repeat install without a version removes the earlier one's; a value or
+// key that is not there is as good as removed.
+TEST_F(UninstallValueTest, DeletedValueGoesAndTheOthersStay) {
+  EXPECT_EQ(1, DeleteUninstallValue("DisplayVersion"));  // no key yet
+  EXPECT_FALSE(KeyExists());
+  EXPECT_EQ(1, WriteUninstallValue("DisplayVersion", "1.4.3"));
+  EXPECT_EQ(1, WriteUninstallNumber("EstimatedSize", 5));
+  EXPECT_EQ(1, DeleteUninstallValue("DisplayVersion"));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadValue("DisplayVersion").status);
+  EXPECT_EQ(1u, ValueCount());
+  EXPECT_EQ(1, DeleteUninstallValue("DisplayVersion"));  // already gone
+  EXPECT_EQ(0, DeleteUninstallValue(nullptr));
+  EXPECT_EQ(0, DeleteUninstallValue(""));
+  EXPECT_EQ(1u, ValueCount());
+}
+
 TEST_F(UninstallValueTest, EmptyDataIsStoredAsEmptyString) {
   EXPECT_EQ(1, WriteUninstallValue("DisplayIcon", ""));
   const StoredValue v = ReadValue("DisplayIcon");
