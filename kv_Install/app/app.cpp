@@ -77,8 +77,9 @@ BOOL Ckv_InstallApp::InitInstance() {
   DWORD dllError = 0;
   if (const char* dll = MissingWindowDll(&dllError)) {
     char line[160];
-    (void)std::snprintf(line, sizeof line, "%s cannot be loaded (system error %lu): no window can be made; nothing was installed",
-                        dll, dllError);
+    (void)std::snprintf(line, sizeof line,
+                        "%s cannot be loaded (system error %lu): no window can be made; nothing was installed", dll,
+                        dllError);
     WriteErrorLine(line);
     m_outcome = InstallOutcome::PayloadFailed;
     return FALSE;

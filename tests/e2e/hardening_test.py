@@ -137,7 +137,8 @@ class Hardening(unittest.TestCase):
         # Each DLL switched off in turn, with Wine's crash dialog off: a
         # crash ends the run (and fails its row) instead of waiting for a click.
         with WineSession() as s, HttpListener() as http, TcpListener(port=LOG_PORT):
-            s.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f")
+            s.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0",
+                   "/f")
             overrides = s.env["WINEDLLOVERRIDES"]
             folder = s.unix(INSTALL_DIR)
             for dll, args in [("gdiplus", ()), ("gdiplus", ("admin",)), ("comctl32", ()), ("comctl32", ("admin",)),

@@ -240,8 +240,8 @@ class KvzipTest(unittest.TestCase):
             rc, lines, _ = self.kvzip("check", path)
             os.remove(self.session.unix(path))
             self.assertEqual((rc, len(lines)), (1, 1), size)
-            self.assertTrue(lines[0].startswith(b"archive\ttoo large\t%s bytes, over the limit of 1,700,000,000: " % shown),
-                            lines[0])
+            self.assertTrue(
+                lines[0].startswith(b"archive\ttoo large\t%s bytes, over the limit of 1,700,000,000: " % shown), lines[0])
 
     def test_usage_errors(self):
         for args in ([], ["list"], ["extract", r"C:\work\a.zip"], ["unpack", r"C:\work\a.zip"]):

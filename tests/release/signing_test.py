@@ -101,9 +101,9 @@ class SignedBuild(unittest.TestCase):
         rc, out = self.too_large_build
         self.assertNotEqual(rc, 0)
         lines = [line for line in out.splitlines() if "kvsetup cannot install" in line]
-        self.assertEqual(lines, ["error: kvsetup cannot install the payload archive %s: too large: 1,700,000,001 bytes, "
-                                 "over the limit of 1,700,000,000: kvsetup.exe is a 32-bit program that maps its whole "
-                                 "file, payload included, into 2 GB of address space" % self.too_large])
+        self.assertEqual(lines, ["error: kvsetup cannot install the payload archive %s: too large: 1,700,000,001 "
+                                 "bytes, over the limit of 1,700,000,000: kvsetup.exe is a 32-bit program that maps "
+                                 "its whole file, payload included, into 2 GB of address space" % self.too_large])
         self.assertFalse(self.too_large_copied or self.too_large_left_exe)
 
     def test_signature_verifies_against_the_certificate(self):
