@@ -14,9 +14,9 @@ set(KV_KNOWN_DLLS
   advapi32 clbcatq comdlg32 gdi32 imagehlp imm32 kernel32 msctf msvcrt normaliz nsi ole32 oleaut32 psapi
   rpcrt4 sechost setupapi shell32 shlwapi user32 wldap32 ws2_32)
 # Every other DLL the program links is delay-loaded: the first call into it
-# loads it, from the system folder only (core/delay_load.cpp, dll_search.cpp). Add a DLL here
-# when the program starts to use one that is not on the list above; the
-# import-table test fails until then.
+# loads it, from the system folder only (core/delay_load.cpp and
+# dll_search.cpp). Add a DLL here when the program starts to use one that is
+# not on the list above; the import-table test fails until then.
 set(KV_DELAY_LOADED_DLLS comctl32 gdiplus iphlpapi msimg32 wininet)
 # A DLL that cannot be loaded (none left in the system folder, or no address
 # space left to map it) or that lacks a function is no crash: the call goes
@@ -29,7 +29,8 @@ set(KV_DELAY_LOAD_FAILURES gdiplus=7 iphlpapi=50)
 
 # kv_system_dlls(target): links target's uses of the DLLs above through
 # delay-loading import libraries of the same names, and gives it the start-up
-# code that confines DLL loading to the system folder. Nothing changes at
+# code that confines DLL loading to the system folder and its own
+# delay-load helper with the failure stand-ins. Nothing changes at
 # the call sites: `-lwininet` anywhere in the target's link finds the
 # delay-loading libwininet.a first. Also writes
 # ${CMAKE_BINARY_DIR}/<target>.dlls.txt for the tests.
@@ -80,7 +81,8 @@ function(kv_system_dlls target)
   add_custom_target(${target}_delayimp DEPENDS ${libraries})
   add_dependencies(${target} ${target}_delayimp)
   target_link_directories(${target} BEFORE PRIVATE ${dir})
-  target_sources(${target} PRIVATE ${KV_ROOT}/kv_Install/core/dll_search.cpp ${KV_ROOT}/kv_Install/core/delay_load.cpp)
+  target_sources(${target} PRIVATE ${KV_ROOT}/kv_Install/core/dll_search.cpp
+                                   ${KV_ROOT}/kv_Install/core/delay_load.cpp)
   string(REPLACE ";" " " known "${KV_KNOWN_DLLS}")
   string(REPLACE ";" " " delayed "${KV_DELAY_LOADED_DLLS}")
   file(WRITE ${CMAKE_BINARY_DIR}/${target}.dlls.txt "known ${known}\ndelay-loaded ${delayed}\n")
