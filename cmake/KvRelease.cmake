@@ -74,11 +74,32 @@ set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${link_t
 
 set(KV_RELEASE_TOOLS ${CMAKE_CURRENT_LIST_DIR}/../tools/release)
 
-# kv_release_program(target): strip the symbols, drop the sections nothing
-# refers to (GUIDs of libuuid, say), add the version resource,
-# sign when asked (after the payload was checked, since the program links
-# the checked payload), and report the sizes.
+# kv_write_if_changed(file text): a generated file touched only when its
+# text changes, so that configuring again rebuilds nothing.
+function(kv_write_if_changed file text)
+  if(EXISTS ${file})
+    file(READ ${file} old)
+    if(old STREQUAL text)
+      return()
+    endif()
+  endif()
+  file(WRITE ${file} "${text}")
+endfunction()
+
+# kv_release_program(target [RESOURCES script...] [DEPENDS file...]): strip
+# the symbols, drop the sections nothing refers to (GUIDs of libuuid, say),
+# add the version resource, sign when asked (after the payload was checked,
+# since the program links the checked payload), and report the sizes.
+#
+# The resource scripts (and the version resource's) are compiled as one, a
+# script that includes them all, into the program's only resource object,
+# ${target}_res; DEPENDS names the files they read. ld takes about twice the
+# resource section's size in memory to link the resources of one object and
+# four times to merge those of several: with a payload of a gigabyte, the
+# build's peak. The caller gives ${target}_res the include folders and
+# target dependencies the scripts need.
 function(kv_release_program target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "RESOURCES;DEPENDS")
   target_link_options(${target} PRIVATE -s "LINKER:--gc-sections" "LINKER:-Map=$<TARGET_FILE:${target}>.map")
 
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
@@ -103,9 +124,16 @@ function(kv_release_program target)
   if(KV_VERSION STREQUAL "")
     add_dependencies(${target}_version_rc kv_payload_checked)
   endif()
-  add_library(${target}_version_res OBJECT ${rc})
-  add_dependencies(${target}_version_res ${target}_version_rc)
-  target_link_libraries(${target} PRIVATE ${target}_version_res)
+  set(all ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.rc)
+  set(text "// The resources of ${target}, in one object (see kv_release_program).\n")
+  foreach(script ${arg_RESOURCES} ${rc})
+    string(APPEND text "#include \"${script}\"\n")
+  endforeach()
+  kv_write_if_changed(${all} "${text}")
+  add_library(${target}_res OBJECT ${all})
+  set_source_files_properties(${all} PROPERTIES OBJECT_DEPENDS "${arg_RESOURCES};${rc};${arg_DEPENDS}")
+  add_dependencies(${target}_res ${target}_version_rc)
+  target_link_libraries(${target} PRIVATE ${target}_res)
 
   if(KV_SIGN_PKCS12)
     add_custom_command(TARGET ${target} POST_BUILD

@@ -14,20 +14,30 @@ set(KV_KNOWN_DLLS
   advapi32 clbcatq comdlg32 gdi32 imagehlp imm32 kernel32 msctf msvcrt normaliz nsi ole32 oleaut32 psapi
   rpcrt4 sechost setupapi shell32 shlwapi user32 wldap32 ws2_32)
 # Every other DLL the program links is delay-loaded: the first call into it
-# loads it, from the system folder only (core/dll_search.cpp). Add a DLL here
-# when the program starts to use one that is not on the list above; the
-# import-table test fails until then.
+# loads it, from the system folder only (core/delay_load.cpp and
+# dll_search.cpp). Add a DLL here when the program starts to use one that is
+# not on the list above; the import-table test fails until then.
 set(KV_DELAY_LOADED_DLLS comctl32 gdiplus iphlpapi msimg32 wininet)
+# A DLL that cannot be loaded (none left in the system folder, or no address
+# space left to map it) or that lacks a function is no crash: the call goes
+# to a stand-in that returns the function's failure value and leaves the
+# system's error for GetLastError (kv_Install/core/delay_load.cpp). That
+# value is 0 (NULL, FALSE), except as named here, by DLL or DLL.function:
+# GDI+'s functions return a status whose 0 is Ok (7: Win32Error), IP
+# Helper's a system error code whose 0 is success (50: ERROR_NOT_SUPPORTED).
+set(KV_DELAY_LOAD_FAILURES gdiplus=7 iphlpapi=50)
 
 # kv_system_dlls(target): links target's uses of the DLLs above through
 # delay-loading import libraries of the same names, and gives it the start-up
-# code that confines DLL loading to the system folder. Nothing changes at
+# code that confines DLL loading to the system folder and its own
+# delay-load helper with the failure stand-ins. Nothing changes at
 # the call sites: `-lwininet` anywhere in the target's link finds the
 # delay-loading libwininet.a first. Also writes
 # ${CMAKE_BINARY_DIR}/<target>.dlls.txt for the tests.
 function(kv_system_dlls target)
   find_program(KV_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
   find_program(KV_NM NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-nm REQUIRED)
+  find_program(KV_AS NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-as REQUIRED)
   # What the target puts before a C name ("-": nothing, as an argument).
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(prefix -)
@@ -56,17 +66,23 @@ function(kv_system_dlls target)
     list(APPEND defs ${def})
   endforeach()
   # The thunks of the delay-loaded functions the program calls, asked for by
-  # name (see delay_import_keep.py), found just before the link.
+  # name, and their failure stand-ins (see delay_import_keep.py), found just
+  # before the link.
   set(keep ${dir}/${target}.keep)
+  set(failures)
+  foreach(failure ${KV_DELAY_LOAD_FAILURES})
+    list(APPEND failures --fail ${failure})
+  endforeach()
   add_custom_command(TARGET ${target} PRE_LINK
-    COMMAND Python3::Interpreter ${KV_ROOT}/cmake/delay_import_keep.py ${KV_NM} ${prefix} ${keep} ${CMAKE_BINARY_DIR}/kv_Install
-            ${defs}
+    COMMAND Python3::Interpreter ${KV_ROOT}/cmake/delay_import_keep.py ${KV_NM} ${KV_AS} ${prefix} ${keep}
+            ${CMAKE_BINARY_DIR}/kv_Install ${failures} ${defs}
     VERBATIM)
   target_link_options(${target} PRIVATE "LINKER:@${keep}")
   add_custom_target(${target}_delayimp DEPENDS ${libraries})
   add_dependencies(${target} ${target}_delayimp)
   target_link_directories(${target} BEFORE PRIVATE ${dir})
-  target_sources(${target} PRIVATE ${KV_ROOT}/kv_Install/core/dll_search.cpp)
+  target_sources(${target} PRIVATE ${KV_ROOT}/kv_Install/core/dll_search.cpp
+                                   ${KV_ROOT}/kv_Install/core/delay_load.cpp)
   string(REPLACE ";" " " known "${KV_KNOWN_DLLS}")
   string(REPLACE ";" " " delayed "${KV_DELAY_LOADED_DLLS}")
   file(WRITE ${CMAKE_BINARY_DIR}/${target}.dlls.txt "known ${known}\ndelay-loaded ${delayed}\n")

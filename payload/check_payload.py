@@ -20,9 +20,15 @@ def main(kvzip, archive, stamp, shown=None):
     if r.returncode != 0:
         out = r.stdout.decode("gbk", "replace").rstrip()
         err = r.stderr.decode("gbk", "replace").rstrip()
+        lines = (out + "\n" + err).strip().splitlines()
+        if len(lines) == 1:  # one reason (an archive too large, say): one line
+            reason = lines[0][len("archive\t"):] if lines[0].startswith("archive\t") else lines[0]
+            print("error: kvsetup cannot install the payload archive %s: %s"
+                  % (shown or archive, reason.replace("\t", ": ")), file=sys.stderr)
+            return 1
         print("error: kvsetup cannot install the payload archive %s (kvzip check exit status %d):"
               % (shown or archive, r.returncode), file=sys.stderr)
-        for line in (out + "\n" + err).strip().splitlines():
+        for line in lines:
             print("  " + line, file=sys.stderr)
         return 1
     # Warnings (entries a reinstall could not replace) do not stop the build.

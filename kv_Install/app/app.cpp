@@ -9,6 +9,7 @@
 
 #include "base/wide.h"
 #include "core/command_line.h"
+#include "core/dll_search.h"
 #include "core/error_lines.h"
 #include "skin/theme.h"
 #include "ui/main_dlg.h"
@@ -62,6 +63,19 @@ bool Ckv_InstallApp::AnotherInstallerRuns() {
 }
 
 BOOL Ckv_InstallApp::InitInstance() {
+  // Without the DLLs the windows draw with there is no wizard to show, and
+  // no window to carry an unattended install: the run ends with 2 at once.
+  DWORD dllError = 0;
+  if (const char* dll = MissingWindowDll(&dllError)) {
+    char line[160];
+    (void)std::snprintf(line, sizeof line,
+                        "%s cannot be loaded (system error %lu): no window can be made; nothing was installed", dll,
+                        dllError);
+    WriteErrorLine(line);
+    m_outcome = InstallOutcome::NotStarted;
+    return FALSE;
+  }
+
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
   (void)::InitCommonControlsEx(&controls);
 

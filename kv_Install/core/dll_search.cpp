@@ -2,7 +2,7 @@
 // taken from its own folder or the current one, where anybody could have put
 // one. It imports directly only DLLs the system always takes from its own
 // folder (the KnownDLLs, see cmake/KvSystemDlls.cmake) and delay-loads the
-// rest through the hook below.
+// rest with LoadSystemDll below (core/delay_load.cpp).
 //
 // The search is confined before anything else runs. The function below has
 // constructor priority 101, the first a program may use: the C++ start-up
@@ -11,8 +11,6 @@
 // translation unit or link order. The only code
 // before it is the C runtime's own start-up, which loads no DLL.
 #include "core/dll_search.h"
-
-#include <delayimp.h>
 
 
 namespace {
@@ -34,16 +32,7 @@ __attribute__((constructor(101))) void ConfineDllSearch() {
   if (!confined) (void)::SetDllDirectoryW(L"");
 }
 
-FARPROC WINAPI DelayLoadHook(unsigned notification, PDelayLoadInfo info) {
-  if (notification != dliNotePreLoadLibrary || info == nullptr) return nullptr;
-  return reinterpret_cast<FARPROC>(LoadSystemDll(info->szDll));
-}
-
 }  // namespace
-
-// The delay-load helper (MinGW's __delayLoadHelper2) asks this hook first;
-// delayimp.h has declared it extern "C".
-PfnDliHook __pfnDliNotifyHook2 = DelayLoadHook;
 
 bool DllSearchConfined() { return confined; }
 
@@ -67,4 +56,16 @@ HMODULE LoadSystemDll(const char* name) {
   path[length] = L'\0';
   if (confined) return ::LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+const char* MissingWindowDll(DWORD* error) {
+  // Loaded for good: the windows' first calls find them in place.
+  static const char* const kWindowDlls[] = {"comctl32.dll", "gdiplus.dll", "msimg32.dll"};
+  for (const char* name : kWindowDlls) {
+    if (LoadSystemDll(name) == nullptr) {
+      if (error != nullptr) *error = ::GetLastError();
+      return name;
+    }
+  }
+  return nullptr;
 }

@@ -9,6 +9,12 @@
 // delay-loaded DLL is still taken from the system folder by its full path.
 bool DllSearchConfined();
 
-// What the delay-load helper calls before it loads a DLL by name: the DLL
-// from the system folder (null when it cannot be loaded from there).
+// How the delay-load helper loads a DLL by name: from the system folder
+// (null when it cannot be loaded from there, with the system's error).
 HMODULE LoadSystemDll(const char* name);
+
+// The first DLL the windows draw with (comctl32, gdiplus, msimg32) that
+// cannot be loaded, with the system's error in *error; null when all three
+// are loaded. Without them no window can be shown: each call into them
+// would fail.
+const char* MissingWindowDll(DWORD* error);

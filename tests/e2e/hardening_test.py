@@ -10,7 +10,10 @@ sample payload, whose listen queue is full.
 
 DLLs: kvsetup.exe imports directly only KnownDLLs; a DLL planted under the
 name of any other it uses is never loaded, while a program that imports one
-of them the ordinary way loads it (so the planted DLLs do work).
+of them the ordinary way loads it (so the planted DLLs do work). A
+delay-loaded DLL that cannot be loaded at all is no crash: without a report's
+DLL the install goes on without that report; without a DLL the windows draw
+with, the run ends with 2 at once and says why.
 """
 import glob
 import os
@@ -129,6 +132,34 @@ class Hardening(unittest.TestCase):
                 l.stop()
             for i in installs:
                 i.session.close()
+
+    def test_dlls_that_cannot_be_loaded(self):
+        # Each DLL switched off in turn, with Wine's crash dialog off: a
+        # crash ends the run (and fails its row) instead of waiting for a click.
+        with WineSession() as s, HttpListener() as http, TcpListener(port=LOG_PORT):
+            s.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0",
+                   "/f")
+            overrides = s.env["WINEDLLOVERRIDES"]
+            folder = s.unix(INSTALL_DIR)
+            for dll, args in [("gdiplus", ()), ("gdiplus", ("admin",)), ("comctl32", ()), ("comctl32", ("admin",)),
+                              ("msimg32", ("admin",))]:
+                s.env["WINEDLLOVERRIDES"] = overrides + ";%s=" % dll
+                start = time.monotonic()
+                rc = s.start_installer(args=args, config=config(http.port)).wait(30)
+                row = "%s off, %s" % (dll, " ".join(args) or "wizard")
+                self.assertEqual(rc, 2, row)
+                self.assertLess(time.monotonic() - start, 10, row)
+                self.assertIn("%s.dll cannot be loaded" % dll, rc.said, row)
+                self.assertFalse(os.path.exists(folder), row)
+            self.assertEqual(http.requests, [])
+            # The reports' DLLs: each report that needs one is skipped.
+            for dll, reports in [("wininet", 0), ("iphlpapi", 1)]:
+                s.env["WINEDLLOVERRIDES"] = overrides + ";%s=" % dll
+                self.assertEqual(s.start_installer(args=("admin",), config=config(http.port)).wait(120), 0, dll)
+                self.assert_installed(s)
+                for value in ("InstallLocation", "EstimatedSize", "DisplayVersion"):
+                    self.assertIsNotNone(s.reg_query(UNINSTALL_KEY, value), (dll, value))
+                self.assertEqual(len(http.wait_for_requests(reports, timeout=5)), reports, dll)
 
     def test_import_table_names_only_known_dlls(self):
         known, delayed = dll_lists()

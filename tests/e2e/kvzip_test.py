@@ -228,6 +228,21 @@ class KvzipTest(unittest.TestCase):
                 with open(os.path.join(root, "图片", "背景.txt"), "rb") as f:
                     self.assertEqual(f.read(), b"utf-8 name")
 
+    def test_archive_too_large_for_the_installer(self):
+        # Sparse files: the check refuses them by their size alone, before
+        # reading a byte (they hold no end record either). 5 GiB is past
+        # what a 32-bit size holds.
+        limit = 1700000000
+        for size, shown in [(limit + 1, b"1,700,000,001"), (5 << 30, b"5,368,709,120")]:
+            path = self.archive("big-%d.zip" % size)
+            with open(self.session.unix(path), "wb") as f:
+                f.truncate(size)
+            rc, lines, _ = self.kvzip("check", path)
+            os.remove(self.session.unix(path))
+            self.assertEqual((rc, len(lines)), (1, 1), size)
+            self.assertTrue(
+                lines[0].startswith(b"archive\ttoo large\t%s bytes, over the limit of 1,700,000,000: " % shown), lines[0])
+
     def test_usage_errors(self):
         for args in ([], ["list"], ["extract", r"C:\work\a.zip"], ["unpack", r"C:\work\a.zip"]):
             rc, lines, err = self.kvzip(*args)

@@ -58,6 +58,15 @@ class SignedBuild(unittest.TestCase):
         # 1. The refused archive, with signing asked for.
         cls.refused = cls.configure_and_build(KV_PAYLOAD_ZIP=refused, **signing)
         cls.refused_left_exe = os.path.exists(exe)
+        # An archive one byte over what kvsetup can carry (sparse: refused
+        # by its size before anything reads or copies it).
+        cls.too_large = os.path.join(t, "too-large.zip")
+        with open(cls.too_large, "wb") as f:
+            f.truncate(1700000001)
+        cls.too_large_build = cls.configure_and_build(KV_PAYLOAD_ZIP=cls.too_large, **signing)
+        cls.too_large_copied = os.path.exists(os.path.join(cls.build_dir, "payload", "payload.zip"))
+        cls.too_large_left_exe = os.path.exists(exe)
+        os.remove(cls.too_large)
         # 2. The sample payload, signed.
         cls.signed_build = cls.configure_and_build(KV_PAYLOAD_ZIP="", **signing)
         cls.signed = os.path.join(t, "signed.exe")
@@ -87,6 +96,15 @@ class SignedBuild(unittest.TestCase):
         self.assertIn("kvUpdate.exe", out)
         self.assertNotIn("Signed", out)
         self.assertFalse(self.refused_left_exe, "an installer with the refused archive was made")
+
+    def test_an_archive_too_large_stops_the_build_with_one_line(self):
+        rc, out = self.too_large_build
+        self.assertNotEqual(rc, 0)
+        lines = [line for line in out.splitlines() if "kvsetup cannot install" in line]
+        self.assertEqual(lines, ["error: kvsetup cannot install the payload archive %s: too large: 1,700,000,001 "
+                                 "bytes, over the limit of 1,700,000,000: kvsetup.exe is a 32-bit program that maps "
+                                 "its whole file, payload included, into 2 GB of address space" % self.too_large])
+        self.assertFalse(self.too_large_copied or self.too_large_left_exe)
 
     def test_signature_verifies_against_the_certificate(self):
         rc, out = self.signed_build

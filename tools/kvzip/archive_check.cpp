@@ -112,6 +112,23 @@ std::string FileSystemKey(const std::string& name) {
   return key;
 }
 
+namespace {
+
+// 1700000000 as "1,700,000,000".
+std::string WithThousands(uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+}  // namespace
+
+std::string PayloadSizeProblem(uint64_t size) {
+  if (size <= kMaxPayloadBytes) return std::string();
+  return WithThousands(size) + " bytes, over the limit of " + WithThousands(kMaxPayloadBytes) +
+         ": kvsetup.exe is a 32-bit program that maps its whole file, payload included, into 2 GB of address space";
+}
+
 std::string StoredNameProblem(const std::string& name) {
   if (name.empty()) return "empty name";
   // Each file is first written under a temporary name beside it.

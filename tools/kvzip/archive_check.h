@@ -26,6 +26,18 @@ struct ArchiveRecords {
   std::vector<ArchiveProblem> problems;
 };
 
+// The largest archive kvsetup.exe can carry. The installer is a 32-bit
+// program without large-address awareness: Windows maps its whole file,
+// payload included, into the 2 GB of address space that also hold the
+// system's DLLs, the heaps and the threads' stacks. Under Wine (32-bit and
+// 64-bit prefixes) a 2.0 GB payload still installed completely; at 2.05 GB
+// comctl32 could no longer be mapped, at 2.1 GB the program did not start.
+// Windows places its DLLs lower than Wine, hence the margin.
+constexpr uint64_t kMaxPayloadBytes = 1700000000;
+
+// Why an archive of size bytes cannot be embedded, or empty when it can.
+std::string PayloadSizeProblem(uint64_t size);
+
 // Reads the end record and walks the central directory of data.
 ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size);
 

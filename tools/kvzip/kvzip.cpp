@@ -7,14 +7,17 @@
 //                        write time (FILETIME), name
 //   kvzip test A         index, OK or the failure, name
 //   kvzip extract A DIR  what the installer's unpacking would write to DIR
-//   kvzip check A        why kvsetup could not install A (nothing when it can);
-//                        warnings on stderr
+//   kvzip check A        why kvsetup could not install A (nothing when it can):
+//                        one line "archive, too large, why" alone when A is
+//                        over the size kvsetup can carry; warnings on stderr
 //
 // The same source builds for the host as well (everything but extract, which
 // writes files the Windows way): the Windows build runs that one to check the
 // payload, so it needs no Windows program. On Windows the arguments are read
 // in Unicode and taken as GBK, converted with code page 936 whatever the
 // system's code page.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -76,15 +79,35 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>* data) {
   return ok;
 }
 
+// The size of a file in bytes, whatever its size (a 32-bit long cannot
+// hold every one).
+bool FileSize(const char* path, uint64_t* size) {
+#ifdef _WIN32
+  const WidePath wide(path);
+  struct _stat64 info;
+  if (!wide.ok() || ::_wstat64(wide.c_str(), &info) != 0) return false;
+#else
+  struct stat info;
+  if (::stat(path, &info) != 0) return false;
+#endif
+  *size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
 // The archive read whole into memory and opened in place, as the installer
 // opens its resource.
 class OpenArchive {
  public:
-  bool Open(const char* path) {
+  bool Open(const char* path) { return Read(path) && OpenRead(path); }
+  // The two halves of Open, for a look at the bytes in between.
+  bool Read(const char* path) {
     if (!ReadWholeFile(path, &data_)) {
       std::fprintf(stderr, "kvzip: cannot read %s\n", path);
       return false;
     }
+    return true;
+  }
+  bool OpenRead(const char* path) {
     handle_ = ZipOpenMemory(data_.data(), static_cast<uint32_t>(data_.size()));
     if (handle_ == nullptr) {
       std::fprintf(stderr, "kvzip: cannot open %s: not a ZIP archive the reader accepts\n", path);
@@ -181,18 +204,27 @@ void PrintProblem(const ArchiveProblem& problem) {
 
 // Problem lines: the archive's own records first, then what the reader makes
 // of each entry, then the files the installer relies on.
+// An archive too large to embed is refused by its size alone, before it is
+// read. Otherwise it is read once: the records are checked on the bytes the
+// reader then opens.
 int Check(const char* path) {
-  std::vector<uint8_t> data;
-  if (!ReadWholeFile(path, &data)) {
+  uint64_t size = 0;
+  if (!FileSize(path, &size)) {
     std::fprintf(stderr, "kvzip: cannot read %s\n", path);
     return kExitFailed;
   }
-  const ArchiveRecords records = CheckArchiveRecords(data.data(), data.size());
+  const std::string tooLarge = PayloadSizeProblem(size);
+  if (!tooLarge.empty()) {
+    PrintProblem({-1, "too large", tooLarge});
+    return kExitFailed;
+  }
+  OpenArchive archive;
+  if (!archive.Read(path)) return kExitFailed;
+  const ArchiveRecords records = CheckArchiveRecords(archive.data().data(), archive.data().size());
   int problems = static_cast<int>(records.problems.size());
   for (const ArchiveProblem& problem : records.problems) PrintProblem(problem);
 
-  OpenArchive archive;
-  if (!archive.Open(path)) {
+  if (!archive.OpenRead(path)) {
     PrintProblem({-1, "cannot be opened", ""});
     return kExitFailed;
   }

@@ -91,6 +91,23 @@ TEST(ArchiveCheck, Utf8NamesAreCheckedInGbk) {
   }
 }
 
+// The size kvsetup can carry, at the limit and past it (sizes alone: no
+// archive of that size is read).
+TEST(ArchiveCheck, PayloadSizeLimit) {
+  const std::string why = ": kvsetup.exe is a 32-bit program that maps its whole file, payload included, into 2 GB"
+                          " of address space";
+  const struct {
+    uint64_t size;
+    std::string problem;
+  } cases[] = {
+      {0, ""},
+      {kMaxPayloadBytes, ""},
+      {kMaxPayloadBytes + 1, "1,700,000,001 bytes, over the limit of 1,700,000,000" + why},
+      {uint64_t{5} << 30, "5,368,709,120 bytes, over the limit of 1,700,000,000" + why},  // past 32 bits
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.problem, PayloadSizeProblem(c.size)) << c.size;
+}
+
 // More than 65,535 entries without ZIP64: the 16-bit count wraps.
 TEST(ArchiveCheck, CountThatWrappedPast65535IsRefused) {
   std::vector<ziptest::Entry> entries(65537);

@@ -36,4 +36,13 @@ TEST(DllSearch, DelayLoadedDllsComeFromTheSystemFolder) {
   EXPECT_EQ(LoadSystemDll("kv-no-such.dll"), nullptr);
 }
 
+// The windows' DLLs, loaded for good by the question whether they are there.
+TEST(DllSearch, WindowDllsAreThere) {
+  DWORD error = 0;
+  EXPECT_EQ(MissingWindowDll(&error), nullptr) << error;
+  for (const char* name : {"comctl32.dll", "gdiplus.dll", "msimg32.dll"}) {
+    EXPECT_NE(::GetModuleHandleA(name), nullptr) << name;
+  }
+}
+
 }  // namespace
