@@ -45,28 +45,29 @@ TextButtonShape TextButton(int dpi, bool rounded) {
   return {{ScaleLength(100, dpi), ScaleLength(35, dpi)}, rounded ? ScaleLength(15, dpi) : 0};
 }
 
+// Edges are scaled from their 96-dpi distance to the top image or to the
+// right edge, so roundings never add up.
 DirPageLayout LayOutDirPage(int dpi, int cx, int topHeight) {
   const auto s = [dpi](int v) { return ScaleLength(v, dpi); };
+  const auto band = [&](int left, int right, int top, int bottom) {
+    return SkinRect{left, topHeight + s(top), right, topHeight + s(bottom)};
+  };
   DirPageLayout l = {};
-  int y = topHeight + s(5);
-  l.label = At(s(30), y, s(100), s(20));
-  y += s(20);
-  l.browse = At(cx - s(118), y, s(88), s(35));
-  l.edit = {s(30), y, l.browse.left, l.browse.bottom};  // up to the browse button
-  y += s(40);
-  l.desktop = At(s(30), y, s(120), s(20));
-  l.run = At(s(170), y, s(120), s(20));
-  y += s(30) - s(15);
-  const TextButtonShape button = TextButton(dpi, true);
-  l.cancel = At(cx - s(130), y, button.size.cx, button.size.cy);
-  l.install = At(cx - s(240), y, button.size.cx, button.size.cy);
+  l.label = band(s(30), s(130), 5, 25);
+  l.edit = band(s(30), cx - s(118), 25, 60);  // up to the browse button
+  l.browse = band(cx - s(118), cx - s(30), 25, 60);
+  l.desktop = band(s(30), s(150), 65, 85);
+  l.run = band(s(170), s(290), 65, 85);
+  l.install = band(cx - s(240), cx - s(140), 80, 115);
+  l.cancel = band(cx - s(130), cx - s(30), 80, 115);
   return l;
 }
 
 ProgressPageLayout LayOutProgressPage(int dpi, int cx, int topHeight) {
   const auto s = [dpi](int v) { return ScaleLength(v, dpi); };
-  const SkinRect label = At(s(20), topHeight + s(20), s(kProgressLabelWidth), s(kProgressLabelHeight));
-  return {label, At(s(20), label.bottom + s(10), cx - s(40), s(10))};
+  const int label = topHeight + s(20);
+  return {{s(20), label, s(20 + kProgressLabelWidth), label + s(kProgressLabelHeight)},
+          {s(20), topHeight + s(30 + kProgressLabelHeight), cx - s(20), topHeight + s(40 + kProgressLabelHeight)}};
 }
 
 FinishPageLayout LayOutFinishPage(int dpi, int cx, int cy, int topHeight) {
