@@ -37,10 +37,16 @@ def read_png(name):
 
 
 def open_wizard(s):
-    s.start_installer([], config=CONFIG)
+    # Wine's window errors go to the installer's standard error, to tell a
+    # desktop that did not start from a fault of ours.
+    s.env["WINEDEBUG"] = "err+win"
+    p = s.start_installer([], config=CONFIG)
     wid = s.wait_for_wizard(timeout=60)
     if not wid:
-        raise AssertionError("the wizard did not show")
+        with open(p.stderr_file, "rb") as f:
+            said = f.read()[-2000:].decode("utf-8", "replace")
+        raise AssertionError("the wizard did not show (installer %s; it said: %s)"
+                             % ("running" if p.poll() is None else "ended with %d" % p.returncode, said))
     s._xdo("mousemove", "--window", wid, "300", "120")
     time.sleep(1.5)
     return wid
