@@ -9,7 +9,9 @@ namespace {
 
 template <typename Function>
 Function Lookup(const wchar_t* module, const char* name) {
-  HMODULE loaded = ::GetModuleHandleW(module);  // never loads: user32 is always there
+  // Never loads a DLL: user32 is always there, and where uxtheme is not
+  // loaded nothing is themed.
+  HMODULE loaded = ::GetModuleHandleW(module);
   return loaded != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(loaded, name)))
                            : nullptr;
 }
