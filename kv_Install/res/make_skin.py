@@ -3,6 +3,11 @@
 close button's two faces (22 x 22 PNGs) and the application icon. They are drawn here rather than kept as binaries so the
 repository stays small and the pictures can be changed in one place.
 
+Every skin picture is drawn three times, for 1x (96 dpi), 1.5x and 2x: the
+1x top images as BMPs, everything else as PNGs (top@3.png is the 1.5x top
+image, close_hover@4.png the 2x hover face: the number counts halves). The
+larger sets are drawn at their size, never enlarged from the 1x ones.
+
 usage: make_skin.py OUTDIR
 """
 import math
@@ -14,6 +19,23 @@ import zlib
 W, H = 688, 189
 
 
+def scaled(length, halves):
+    """A 1x length at the set's scale (halves / 2), rounded half up as the
+    program rounds it."""
+    return (length * halves + 1) // 2
+
+
+def top_pixel(x, y, hue_shift, k=1.0):
+    """The top image's colour at pixel (x, y) of the set drawn at scale k."""
+    x, y = x / k, y / k
+    t = x / W
+    glow = math.exp(-(((x - 0.72 * W) / 220.0) ** 2 + ((y - 60) / 90.0) ** 2))
+    r = int(30 + 25 * t + 60 * glow)
+    g = int(40 + 30 * t + 90 * glow) + hue_shift
+    b = int(70 + 60 * t + 150 * glow)
+    return tuple(min(255, max(0, v)) for v in (r, g, b))
+
+
 def top_image(bpp, hue_shift):
     """A dark band with a soft diagonal glow, bottom-up rows as BMP wants."""
     row_bytes = (W * bpp // 8 + 3) & ~3
@@ -21,12 +43,7 @@ def top_image(bpp, hue_shift):
     for y in range(H - 1, -1, -1):
         row = bytearray()
         for x in range(W):
-            t = x / W
-            glow = math.exp(-(((x - 0.72 * W) / 220.0) ** 2 + ((y - 60) / 90.0) ** 2))
-            r = int(30 + 25 * t + 60 * glow)
-            g = int(40 + 30 * t + 90 * glow) + hue_shift
-            b = int(70 + 60 * t + 150 * glow)
-            r, g, b = (min(255, max(0, v)) for v in (r, g, b))
+            r, g, b = top_pixel(x, y, hue_shift)
             row += bytes((b, g, r)) if bpp == 24 else bytes((b, g, r, 255))
         row += b"\0" * (row_bytes - len(row))
         rows.append(bytes(row))
@@ -70,10 +87,11 @@ def png(width, height, channels, pixel):
     return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
 
 
-def cross_cover(x, y, n=22, arm=6.5, half_width=0.85, grid=4):
+def cross_cover(x, y, k=1.0, grid=4):
     """How much of pixel (x, y) the close button's cross covers, 0..1: two
     diagonal strokes through the centre, sampled on a grid x grid raster so
-    the edges come out soft."""
+    the edges come out soft. k scales the 22-pixel face and its strokes."""
+    n, arm, half_width = 22 * k, 6.5 * k, 0.85 * k
     c = n / 2.0
     hits = 0
     for sy in range(grid):
@@ -87,27 +105,40 @@ def cross_cover(x, y, n=22, arm=6.5, half_width=0.85, grid=4):
     return hits / float(grid * grid)
 
 
-def close_normal():
+def close_normal(halves=2):
     """155: a light grey cross on a transparent ground, soft edges."""
-    return png(22, 22, 4, lambda x, y: (220, 220, 220, int(round(255 * cross_cover(x, y)))))
+    n, k = scaled(22, halves), halves / 2.0
+    return png(n, n, 4, lambda x, y: (220, 220, 220, int(round(255 * cross_cover(x, y, k)))))
 
 
-def close_hover():
+def close_hover(halves=2):
     """154: a white cross on a red square, no alpha channel."""
     red = (231, 39, 39)
+    n, k = scaled(22, halves), halves / 2.0
 
     def pixel(x, y):
-        a = cross_cover(x, y)
+        a = cross_cover(x, y, k)
         return tuple(int(round(v + (255 - v) * a)) for v in red)
 
-    return png(22, 22, 3, pixel)
+    return png(n, n, 3, pixel)
+
+
+def top_png(hue_shift, halves):
+    """The top image of the 1.5x or 2x set, RGB."""
+    k = halves / 2.0
+    return png(scaled(W, halves), scaled(H, halves), 3, lambda x, y: top_pixel(x, y, hue_shift, k))
 
 
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
-    for name, data in (("top.bmp", top_image(24, 0)), ("top_progress.bmp", top_image(32, 10)), ("kvsetup.ico", icon()),
-                       ("close_normal.png", close_normal()), ("close_hover.png", close_hover())):
+    pictures = [("top.bmp", top_image(24, 0)), ("top_progress.bmp", top_image(32, 10)), ("kvsetup.ico", icon()),
+                ("close_normal.png", close_normal()), ("close_hover.png", close_hover())]
+    for halves in (3, 4):
+        pictures += [("top@%d.png" % halves, top_png(0, halves)), ("top_progress@%d.png" % halves, top_png(10, halves)),
+                     ("close_normal@%d.png" % halves, close_normal(halves)),
+                     ("close_hover@%d.png" % halves, close_hover(halves))]
+    for name, data in pictures:
         with open(os.path.join(out, name), "wb") as f:
             f.write(data)
 

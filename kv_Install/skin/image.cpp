@@ -79,6 +79,35 @@ struct Layout {
   bool indexed;
 };
 
+// A copy of source at width by height, resampled with the high-quality
+// filter; the edges mirror rather than fade. False leaves *scaled empty.
+bool Resample(GpBitmap* source, bool alpha, UINT width, UINT height, GpBitmapOwner* scaled) {
+  if (flat::GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0,
+                                      alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB, nullptr,
+                                      &scaled->bitmap) != Ok) {
+    return false;
+  }
+  GpGraphics* graphics = nullptr;
+  GpImageAttributes* edges = nullptr;
+  bool drawn = flat::GdipGetImageGraphicsContext(scaled->bitmap, &graphics) == Ok &&
+               flat::GdipCreateImageAttributes(&edges) == Ok;
+  if (drawn) {
+    (void)flat::GdipSetImageAttributesWrapMode(edges, WrapModeTileFlipXY, 0, FALSE);
+    (void)flat::GdipSetCompositingMode(graphics, CompositingModeSourceCopy);
+    (void)flat::GdipSetInterpolationMode(graphics, InterpolationModeHighQualityBicubic);
+    (void)flat::GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
+    UINT w = 0;
+    UINT h = 0;
+    drawn = flat::GdipGetImageWidth(source, &w) == Ok && flat::GdipGetImageHeight(source, &h) == Ok &&
+            flat::GdipDrawImageRectRectI(graphics, source, 0, 0, static_cast<INT>(width), static_cast<INT>(height), 0, 0,
+                                         static_cast<INT>(w), static_cast<INT>(h), UnitPixel, edges, nullptr,
+                                         nullptr) == Ok;
+  }
+  if (edges != nullptr) (void)flat::GdipDisposeImageAttributes(edges);
+  if (graphics != nullptr) (void)flat::GdipDeleteGraphics(graphics);
+  return drawn;
+}
+
 Layout ChooseLayout(PixelFormat decoded) {
   if ((decoded & PixelFormatAlpha) != 0) return {32, PixelFormat32bppARGB, true, false};
   switch (decoded) {
@@ -124,7 +153,7 @@ void CImage::Destroy() {
   m_clrTransparentColor = 0xFFFFFFFFu;
 }
 
-bool CImage::Load(IStream* stream) {
+bool CImage::Load(IStream* stream, int wantedWidth, int wantedHeight) {
   Destroy();
   // The image decoding is alive, so the count is above zero and nothing shuts
   // GDI+ down while it decodes.
@@ -140,7 +169,16 @@ bool CImage::Load(IStream* stream) {
       width == 0 || height == 0 || width > 0x7FFF || height > 0x7FFF) {
     return false;
   }
-  const Layout layout = ChooseLayout(decoded);
+  Layout layout = ChooseLayout(decoded);
+  GpBitmapOwner scaled;
+  if (wantedWidth > 0 && wantedHeight > 0 && wantedWidth <= 0x7FFF && wantedHeight <= 0x7FFF &&
+      (static_cast<UINT>(wantedWidth) != width || static_cast<UINT>(wantedHeight) != height)) {
+    width = static_cast<UINT>(wantedWidth);
+    height = static_cast<UINT>(wantedHeight);
+    if (!Resample(source.bitmap, layout.alpha, width, height, &scaled)) return false;
+    layout = ChooseLayout(layout.alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB);
+    std::swap(source.bitmap, scaled.bitmap);  // each owner still disposes of one
+  }
 
   // Bottom-up, as the platform's image class makes them: pixel (0, 0) is the
   // last row in memory and the pitch is negative.
@@ -220,7 +258,7 @@ bool CImage::Draw(HDC dc, int xDest, int yDest, int wDest, int hDest, int xSrc, 
   return drawn != FALSE;
 }
 
-bool LoadPngResource(CImage* image, UINT id) {
+bool LoadPngResource(CImage* image, UINT id, int width, int height) {
   if (image == nullptr) return false;
   if (!image->IsNull()) image->Destroy();
 
@@ -244,7 +282,7 @@ bool LoadPngResource(CImage* image, UINT id) {
   }
   UniqueCom<IStream> stream;  // released before the memory under it
   if (SUCCEEDED(::CreateStreamOnHGlobal(block.get(), FALSE, stream.put()))) {
-    (void)image->Load(stream.get());  // a failed decode leaves the image empty
+    (void)image->Load(stream.get(), width, height);  // a failed decode leaves the image empty
   }
   return true;
 }

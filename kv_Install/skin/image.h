@@ -22,7 +22,10 @@ class CImage {
   // section: 32 bits with straight alpha when the decoded format has alpha,
   // else the decoded depth when GDI can use it, else 32 bits without alpha.
   // Starts GDI+ if it is not running. False leaves the image empty.
-  bool Load(IStream* stream);
+  // A width and height other than the picture's own resample it to that
+  // size with GDI+'s high-quality filter (a skin picture drawn for another
+  // display scale); 0 keeps the picture's own.
+  bool Load(IStream* stream, int width = 0, int height = 0);
 
   // One blit of the source rectangle onto the destination rectangle:
   // TransparentBlt with the transparent colour, else AlphaBlend (per-pixel
@@ -46,7 +49,8 @@ class CImage {
 // image, emptying it first. False for a null image or a missing resource;
 // true once the resource was found and loaded, even when decoding failed
 // (the image then stays empty).
-bool LoadPngResource(CImage* image, UINT id);
+// width and height as for CImage::Load.
+bool LoadPngResource(CImage* image, UINT id, int width = 0, int height = 0);
 
 // Scales the colour bytes of a 32-bit image with alpha by its alpha
 // (truncating division by 255); other images are left as they are.

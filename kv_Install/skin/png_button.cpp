@@ -6,6 +6,7 @@
 #include "base/wide.h"
 #include "res/resource.h"
 #include "skin/control_support.h"
+#include "skin/dpi.h"
 #include "skin/skin_messages.h"
 #include "skin/theme.h"
 
@@ -14,8 +15,8 @@ namespace {
 constexpr UINT kNormalFace = IDB_PNG_CLOSE_NORMAL;  // light grey cross on a transparent ground
 constexpr UINT kHoverFace = IDB_PNG_CLOSE_HOVER;    // white cross on red
 
-void LoadFace(CImage* image, UINT id, int* width, int* height) {
-  (void)LoadPngResource(image, id);
+void LoadFace(CImage* image, UINT id, int* width, int* height, int dpi) {
+  (void)LoadSkinPicture(image, id, dpi);
   PremultiplyAlpha(image);
   *width = image->m_nWidth;
   *height = image->m_nHeight;
@@ -23,11 +24,13 @@ void LoadFace(CImage* image, UINT id, int* width, int* height) {
 
 }  // namespace
 
-CPngButton::CPngButton() {
-  LoadFace(&m_imgNormal, kNormalFace, &m_nNormalWidth, &m_nNormalHeight);
-  LoadFace(&m_imgHover, kHoverFace, &m_nHoverWidth, &m_nHoverHeight);
-  LoadFace(&m_imgPressed, kHoverFace, &m_nPressedWidth, &m_nPressedHeight);
-  LoadFace(&m_imgLatched, kHoverFace, &m_nLatchedWidth, &m_nLatchedHeight);
+CPngButton::CPngButton() { LoadFaces(96); }
+
+void CPngButton::LoadFaces(int dpi) {
+  LoadFace(&m_imgNormal, kNormalFace, &m_nNormalWidth, &m_nNormalHeight, dpi);
+  LoadFace(&m_imgHover, kHoverFace, &m_nHoverWidth, &m_nHoverHeight, dpi);
+  LoadFace(&m_imgPressed, kHoverFace, &m_nPressedWidth, &m_nPressedHeight, dpi);
+  LoadFace(&m_imgLatched, kHoverFace, &m_nLatchedWidth, &m_nLatchedHeight, dpi);
   m_bTrackEnabled = 1;
 }
 

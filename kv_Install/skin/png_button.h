@@ -20,6 +20,9 @@ class CPngButton : public CButton {
   // latched, each premultiplied.
   CPngButton();
 
+  // Loads the faces drawn for dpi; SizeToContent then takes their size.
+  void LoadFaces(int dpi);
+
   // Resizes the window to its caption (theme button font) and normal face,
   // keeping its place; nothing changes without either.
   void SizeToContent();

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "base/wide.h"
+#include "skin/skin_scale.h"
 
 namespace {
 
@@ -16,8 +17,8 @@ int CALLBACK CollectFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPAR
   return 1;
 }
 
-HFONT MakeFont(const char* face, const ThemeFontSpec& font) {
-  return ::CreateFontW(font.height, 0, 0, 0, font.weight, FALSE, font.underline ? TRUE : FALSE, FALSE, ANSI_CHARSET,
+HFONT MakeFont(const char* face, const ThemeFontSpec& font, int dpi) {
+  return ::CreateFontW(ScaleLength(font.height, dpi), 0, 0, 0, font.weight, FALSE, font.underline ? TRUE : FALSE, FALSE, ANSI_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
                        WStr(Wide(face)));
 }
@@ -34,7 +35,14 @@ CTheme::CTheme() {
   (void)::ReleaseDC(nullptr, screen);
 
   m_choice = ChooseThemeFonts(m_arrFontNames);
+  m_nDpi = 0;
+  SetDpi(kBaseDpi);
+}
+
+void CTheme::SetDpi(int dpi) {
+  if (dpi == m_nDpi) return;
+  m_nDpi = dpi;
   UniqueFont* const members[8] = {&m_fontText,  &m_fontButton, &m_fontUnderline, &m_fontTitle,
                                   &m_fontLarge, &m_fontMedium, &m_fontHeavy,     &m_fontBold};
-  for (int n : kThemeFontCreationOrder) members[n]->reset(MakeFont(m_choice.face, m_choice.fonts[n]));
+  for (int n : kThemeFontCreationOrder) members[n]->reset(MakeFont(m_choice.face, m_choice.fonts[n], dpi));
 }

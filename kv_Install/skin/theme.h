@@ -20,12 +20,18 @@ class CTheme {
   // colours.
   CTheme();
   CTheme(const CTheme&) = delete;
+
+  // Makes the eight fonts anew for dpi (the chosen heights are 96-dpi
+  // pixels); nothing when they are already made for it. Windows borrow the
+  // fonts only while they draw or measure, so the old ones can go.
+  void SetDpi(int dpi);
+  int m_nDpi = 96;
   CTheme& operator=(const CTheme&) = delete;
 
   // Full names of the installed font families, in the order the system
   // enumerated them.
   std::vector<std::string> m_arrFontNames;
-  // The face and heights chosen.
+  // The face and heights chosen (at 96 dpi).
   ThemeFonts m_choice = {};
 
   // The eight fonts, in the order of ThemeFonts::fonts. A failed CreateFontW

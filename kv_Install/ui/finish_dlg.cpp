@@ -2,14 +2,13 @@
 
 #include "core/process.h"
 #include "res/resource.h"
+#include "skin/skin_scale.h"
 
 CFinishDlg::CFinishDlg(const InstallState& state) : CPageDlg(IDD_FINISH, IDB_TOP, CLR_NONE), m_state(state) {}
 
 BOOL CFinishDlg::OnInitDialog() {
   (void)CPageDlg::OnInitDialog();
-  // Square corners, unlike the directory page's buttons.
   m_pBtnStart = MakeTextButton("立即体验", IDOK, RECT{0, 0, 100, 35}, RGB(65, 125, 253));
-  ShapeTextButton(*m_pBtnStart, 0, 0, 0);
   return TRUE;
 }
 
@@ -25,8 +24,9 @@ void CFinishDlg::ShowOutcome() {
 }
 
 void CFinishDlg::Layout(int cx, int cy) {
-  if (HWND label = ::GetDlgItem(m_hWnd, IDC_STATIC)) ::MoveWindow(label, 25, m_nTopImageHeight + 40, 100, 20, TRUE);
-  m_pBtnStart->MoveWindow(cx - 125, cy - 70, 100, 35);
+  const FinishPageLayout l = LayOutFinishPage(m_nDpi, cx, cy, m_nTopImageHeight);
+  PlaceControl(IDC_STATIC, l.label);
+  PlaceTextButton(m_pBtnStart.get(), l.button, false);  // square corners, unlike the directory page's
 }
 
 void CFinishDlg::OnStart() {

@@ -11,6 +11,8 @@
 #include "archive/payload.h"
 #include "framework/module.h"
 #include "res/resource.h"
+#include "skin/dpi.h"
+#include "skin/skin_scale.h"
 #include "skin/theme.h"
 #include "ui/about_dlg.h"
 #include "ui/messages.h"
@@ -28,15 +30,7 @@ Ckv_InstallDlg::Ckv_InstallDlg(InstallState& state, std::string appName)
 }
 
 BOOL Ckv_InstallDlg::OnInitDialog() {
-  // The window takes the top image's width and leaves room for the caption
-  // band and the page controls below the image: 688 by 367 with the shipped one.
-  if (const UniqueBitmap top = LoadBitmapResource(IDB_TOP)) {
-    BITMAP info = {};
-    ::GetObjectW(top.get(), sizeof info, &info);
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, info.bmWidth, info.bmHeight + m_nCaptionHeight + 135,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-
+  KeepDialogLayout(m_hWnd);
   wchar_t about[256] = {};
   if (::LoadStringW(ResourceModule(), IDS_ABOUTBOX, about, 256) > 0) {
     HMENU menu = ::GetSystemMenu(m_hWnd, FALSE);
@@ -53,30 +47,13 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   m_dirPage.Create(m_hWnd);
   m_progressPage.Create(m_hWnd);
   m_finishPage.Create(m_hWnd);
-  RECT rc = GetClientRect();
-  rc.top += m_nCaptionHeight;
-  for (CPageDlg* page : Pages()) {
-    page->MoveWindow(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
-  }
   ShowPage(m_dirPage);
-
-  // The skinned close button sizes itself to its face (22 x 22) and sits
-  // 13 px from the right, centred in the caption band.
   m_pBtnClose = std::make_unique<CPngButton>();
-  if (m_pBtnClose->Create("", WS_CHILD | WS_VISIBLE, RECT{0, 0, 0, 0}, m_hWnd, IDC_BTN_CLOSE)) {
-    m_pBtnClose->SizeToContent();
-    const RECT client = GetClientRect();
-    const RECT button = m_pBtnClose->GetWindowRect();
-    const int w = button.right - button.left;
-    const int h = button.bottom - button.top;
-    (void)m_pBtnClose->SetWindowPos(nullptr, client.right - w - 13, (m_nCaptionHeight - h) / 2, 0, 0,
-                                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  // The preferred face as the system lists it (its Chinese or its English name).
-  m_fontCaption.reset(::CreateFontW(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
-                                    WStr(Wide(theTheme.m_choice.preferredFace))));
-  Invalidate(true);
+  if (!m_pBtnClose->Create("", WS_CHILD | WS_VISIBLE, RECT{0, 0, 0, 0}, m_hWnd, IDC_BTN_CLOSE)) m_pBtnClose.reset();
+  // The system's scale, or the largest step below it at which the window
+  // fits the screen.
+  const SkinSize work = WorkAreaSize(m_hWnd);
+  ApplyDpi(FitDpi(WindowDpi(m_hWnd), work.cx, work.cy), nullptr);
 
   if (m_state.m_bAdmin) {
     // Unattended: the default folder, with its trailing separator, checked
@@ -104,6 +81,44 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
                    work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   return TRUE;
+}
+
+void Ckv_InstallDlg::ApplyDpi(int dpi, const RECT* suggested) {
+  m_nDpi = dpi > kBaseDpi ? dpi : kBaseDpi;
+  theTheme.SetDpi(m_nDpi);
+  if (suggested != nullptr) {
+    ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    const SkinSize size = MainWindowSize(m_nDpi);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  // The close button sizes itself to its face (22 x 22 at 96 dpi) and sits
+  // 13 px from the right, centred in the caption band.
+  SkinSize face = {0, 0};
+  if (m_pBtnClose) {
+    m_pBtnClose->LoadFaces(m_nDpi);
+    m_pBtnClose->SizeToContent();
+    const RECT button = m_pBtnClose->GetWindowRect();
+    face = {button.right - button.left, button.bottom - button.top};
+  }
+  const RECT client = GetClientRect();
+  const MainLayout layout = LayOutMainWindow(m_nDpi, client.right, face);
+  m_nCaptionHeight = layout.captionHeight;
+  if (m_pBtnClose) {
+    (void)m_pBtnClose->SetWindowPos(nullptr, layout.close.left, layout.close.top, 0, 0,
+                                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  for (CPageDlg* page : Pages()) {
+    page->MoveWindow(0, m_nCaptionHeight, client.right, client.bottom - m_nCaptionHeight);
+    page->ApplyDpi(m_nDpi);
+  }
+  // The preferred face as the system lists it (its Chinese or its English name).
+  m_fontCaption.reset(::CreateFontW(ScaleLength(20, m_nDpi), 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
+                                    WStr(Wide(theTheme.m_choice.preferredFace))));
+  m_nTitleLeft = layout.titleLeft;
+  ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // Shows one page and hides the others, going through them in their order.
@@ -166,7 +181,7 @@ void Ckv_InstallDlg::Draw(HDC dc, const RECT& client) {
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, RGB(122, 124, 136));
   RECT text = band;
-  text.left += 20;
+  text.left += m_nTitleLeft;
   ::DrawTextW(dc, L"Kelvane", -1, &text, DT_SINGLELINE | DT_VCENTER);
 }
 
@@ -175,6 +190,13 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       ::RemovePropA(m_hWnd, kInstallerWindowProperty);
       return FALSE;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another scale: the new DPI is the message's
+      // own (the system may still report the old one), the rectangle the
+      // system's suggestion.
+      ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      SetMessageResult(0);
+      return TRUE;
     case WM_SHOW_DIRPAGE:
       ShowPage(m_dirPage);
       SetMessageResult(0);

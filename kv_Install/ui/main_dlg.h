@@ -24,6 +24,12 @@ class Ckv_InstallDlg : public CSkinDlg {
   // appName: the caption of the message boxes without one of their own.
   Ckv_InstallDlg(InstallState& state, std::string appName);
 
+  // Lays the window out for dpi: its size (the suggested rectangle when
+  // given, as WM_DPICHANGED brings it, else the scaled size where it
+  // stands), the fonts, the pictures and the pages.
+  void ApplyDpi(int dpi, const RECT* suggested);
+  int Dpi() const { return m_nDpi; }
+
   // Returns once no install step runs any more; its outcome is then final.
   void WaitForInstallStep() { (void)m_progressPage.WaitForStep(INFINITE); }
 
@@ -52,6 +58,8 @@ class Ckv_InstallDlg : public CSkinDlg {
   CProgressDlg m_progressPage;
   CFinishDlg m_finishPage;
   int m_nCaptionHeight = 43;
+  int m_nDpi = 96;
+  int m_nTitleLeft = 20;
   std::unique_ptr<CPngButton> m_pBtnClose;
   UniqueFont m_fontCaption;  // the product name in the caption band
 };

@@ -1,9 +1,12 @@
 #include "ui/page_dlg.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/gdi.h"
-#include "framework/module.h"
+#include "skin/control_support.h"
+#include "skin/dpi.h"
+#include "skin/skin_scale.h"
 #include "skin/theme.h"
 
 namespace {
@@ -29,11 +32,6 @@ void DrawTopImage(HDC dc, HBITMAP image, const RECT& client) {
 
 }  // namespace
 
-UniqueBitmap LoadBitmapResource(int id) {
-  return UniqueBitmap(static_cast<HBITMAP>(
-      ::LoadImageA(ResourceModule(), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-}
-
 void CSkinDlg::Paint(HDC dc) {
   ScopedDcState keep(dc);
   Draw(dc, GetClientRect());
@@ -47,9 +45,34 @@ INT_PTR CSkinDlg::OnMessage(UINT msg, WPARAM, LPARAM) {
 }
 
 BOOL CPageDlg::OnInitDialog() {
-  m_bmpTop = LoadBitmapResource(m_nTopImageId);
+  KeepDialogLayout(m_hWnd);
+  HGDIOBJ font = reinterpret_cast<HGDIOBJ>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
+  if (font == nullptr || ::GetObjectW(font, sizeof m_lfTemplate, &m_lfTemplate) == 0) {
+    (void)::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof m_lfTemplate, &m_lfTemplate);
+  }
+  // The template's controls keep the skin's colours under a visual style.
+  for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    KeepSkinLook(child);
+  }
+  m_bmpTop = LoadTopImage(m_nTopImageId, m_nDpi);
   m_nTopImageHeight = BitmapHeight(m_bmpTop.get());
   return TRUE;
+}
+
+void CPageDlg::ApplyDpi(int dpi) {
+  m_nDpi = dpi;
+  m_bmpTop = LoadTopImage(m_nTopImageId, dpi);
+  m_nTopImageHeight = BitmapHeight(m_bmpTop.get());
+  UniqueFont font(FontWithHeight(m_lfTemplate, DialogFontHeight(dpi)));
+  if (font) {
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+      (void)::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    }
+    m_font = std::move(font);  // the old font is no control's any more
+  }
+  const RECT client = GetClientRect();
+  Layout(client.right, client.bottom);
+  ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
 void CPageDlg::Draw(HDC dc, const RECT& client) {
@@ -66,11 +89,14 @@ INT_PTR CPageDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return FALSE;
   }
   if (msg == WM_CTLCOLORSTATIC) {
-    // White text on a transparent ground.
+    // White text on the page's dark fill, where every static and check box
+    // stands. A solid ground, not a hollow brush: Common Controls 6 check
+    // boxes would show whatever lay under them before the page painted.
     HDC dc = reinterpret_cast<HDC>(wParam);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, RGB(255, 255, 255));
-    return reinterpret_cast<INT_PTR>(::GetStockObject(HOLLOW_BRUSH));
+    if (!m_brPage) m_brPage.reset(::CreateSolidBrush(kPageColour));
+    return reinterpret_cast<INT_PTR>(m_brPage ? m_brPage.get() : ::GetStockObject(HOLLOW_BRUSH));
   }
   return CSkinDlg::OnMessage(msg, wParam, lParam);
 }
@@ -84,9 +110,17 @@ std::unique_ptr<CArcBtn> CPageDlg::MakeTextButton(const char* text, int id, cons
   return button;
 }
 
-void CPageDlg::ShapeTextButton(CArcBtn& button, int cornerSize, int squareOff, int cornerStyle) {
-  (void)button.SetWindowPos(nullptr, 0, 0, 100, 35, SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
-  button.m_nCornerSize = cornerSize;
-  button.m_nSquareOff = squareOff;
-  button.m_nCornerStyle = cornerStyle;
+void CPageDlg::PlaceTextButton(CArcBtn* button, const SkinRect& rect, bool rounded) const {
+  if (button == nullptr || button->GetSafeHwnd() == nullptr) return;
+  const int corner = TextButton(m_nDpi, rounded).cornerSize;
+  button->m_nCornerSize = corner;
+  button->m_nSquareOff = corner;
+  button->m_nCornerStyle = 0;
+  button->MoveWindow(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+void CPageDlg::PlaceControl(int id, const SkinRect& rect) const {
+  if (HWND control = GetDlgItem(id)) {
+    ::MoveWindow(control, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+  }
 }

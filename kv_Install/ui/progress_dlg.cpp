@@ -12,6 +12,7 @@
 #include "core/process.h"
 #include "core/progress_tick.h"
 #include "res/resource.h"
+#include "skin/skin_scale.h"
 #include "ui/messages.h"
 
 namespace {
@@ -172,15 +173,9 @@ void CProgressDlg::OnProgressTimer() {
 }
 
 void CProgressDlg::Layout(int cx, int) {
-  int y = m_nTopImageHeight + 20;
-  if (HWND label = ::GetDlgItem(m_hWnd, IDC_STATIC)) {
-    RECT rc;
-    ::GetWindowRect(label, &rc);
-    const int h = rc.bottom - rc.top;
-    ::MoveWindow(label, 20, y, rc.right - rc.left, h, TRUE);
-    y += h + 10;
-  }
-  if (HWND bar = GetDlgItem(IDC_PROGRESS)) ::MoveWindow(bar, 20, y, cx - 40, 10, TRUE);
+  const ProgressPageLayout l = LayOutProgressPage(m_nDpi, cx, m_nTopImageHeight);
+  PlaceControl(IDC_STATIC, l.label);
+  PlaceControl(IDC_PROGRESS, l.bar);
 }
 
 INT_PTR CProgressDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -11,16 +11,14 @@
 #include "core/install_step.h"
 #include "core/shell_folders.h"
 #include "res/resource.h"
+#include "skin/control_support.h"
+#include "skin/skin_scale.h"
 #include "ui/messages.h"
 
 namespace {
 
 constexpr COLORREF kBlue = RGB(65, 125, 253);
 constexpr COLORREF kGrey = RGB(119, 119, 119);
-
-void MoveControl(HWND control, int x, int y, int w, int h) {
-  if (control != nullptr) ::MoveWindow(control, x, y, w, h, TRUE);
-}
 
 }  // namespace
 
@@ -31,12 +29,10 @@ BOOL CSelDirDlg::OnInitDialog() {
   (void)CPageDlg::OnInitDialog();
   (void)m_editDir.SubclassDlgItem(IDC_EDIT_DIR, m_hWnd);  // unbound, it stays a plain edit box
   SetDlgItemText(IDC_EDIT_DIR, DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles)).c_str());
-  // Browse keeps square corners; its size comes from the layout.
+  // Browse keeps square corners; every size comes from the layout.
   m_pBtnBrowse = MakeTextButton("浏览...", IDC_BTN_BROWSE, RECT{0, 0, 0, 0}, kBlue);
   m_pBtnInstall = MakeTextButton("立即安装", IDOK, RECT{0, 0, 100, 35}, kBlue);
-  ShapeTextButton(*m_pBtnInstall, 15, 15, 0);
   m_pBtnCancel = MakeTextButton("取消", IDCANCEL, RECT{0, 0, 100, 35}, kGrey);
-  ShapeTextButton(*m_pBtnCancel, 15, 15, 0);
   ::CheckDlgButton(m_hWnd, IDC_CHECK_RUN, BST_CHECKED);
   ::CheckDlgButton(m_hWnd, IDC_CHECK_DESKTOP, BST_CHECKED);
   m_editDir.m_crBack = RGB(255, 255, 255);
@@ -46,28 +42,17 @@ BOOL CSelDirDlg::OnInitDialog() {
 }
 
 void CSelDirDlg::Layout(int cx, int) {
-  int y = m_nTopImageHeight + 5;
-  if (HWND label = GetDlgItem(IDC_STATIC_DIR)) {
-    MoveControl(label, 30, y, 100, 20);
-    y += 20;
-  }
-  if (m_editDir.GetSafeHwnd() != nullptr) {
-    // The box centres its text from this layout when the move asks for its
-    // non-client size again.
-    m_editDir.m_rcLayout = RECT{0, 0, cx - 148, 35};
-    m_editDir.MoveWindow(30, y, cx - 148, 35);
-  } else if (HWND edit = GetDlgItem(IDC_EDIT_DIR)) {
-    MoveControl(edit, 30, y, cx - 148, 35);
-  }
-  m_pBtnBrowse->MoveWindow(cx - 118, y, 88, 35);
-  y += 40;
-  HWND desktop = GetDlgItem(IDC_CHECK_DESKTOP);
-  HWND run = GetDlgItem(IDC_CHECK_RUN);
-  MoveControl(desktop, 30, y, 120, 20);
-  MoveControl(run, 170, y, 120, 20);
-  if (desktop != nullptr || run != nullptr) y += 30;
-  m_pBtnCancel->MoveWindow(cx - 130, y - 15, 100, 35);
-  m_pBtnInstall->MoveWindow(cx - 240, y - 15, 100, 35);
+  const DirPageLayout l = LayOutDirPage(m_nDpi, cx, m_nTopImageHeight);
+  PlaceControl(IDC_STATIC_DIR, l.label);
+  // The box centres its text from this layout when the move asks for its
+  // non-client size again.
+  if (m_editDir.GetSafeHwnd() != nullptr) m_editDir.m_rcLayout = RECT{0, 0, l.edit.right - l.edit.left, l.edit.bottom - l.edit.top};
+  PlaceControl(IDC_EDIT_DIR, l.edit);
+  PlaceTextButton(m_pBtnBrowse.get(), l.browse, false);
+  PlaceControl(IDC_CHECK_DESKTOP, l.desktop);
+  PlaceControl(IDC_CHECK_RUN, l.run);
+  PlaceTextButton(m_pBtnCancel.get(), l.cancel, true);
+  PlaceTextButton(m_pBtnInstall.get(), l.install, true);
 }
 
 void CSelDirDlg::RefuseFolder(FolderProblem problem) {

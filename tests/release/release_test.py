@@ -51,6 +51,48 @@ class TestBuildInstaller(unittest.TestCase):
         self.assertEqual([name for name, *_ in image.sections if name.startswith((".debug", "/"))], [])
 
 
+# Functions of the display-scale kind that Windows 7 SP1 lacks (8.1 and 10
+# brought them): the program looks them up by name, so a static import would
+# stop it from loading on Windows 7 and under Wine 8 alike.
+NEWER_THAN_WINDOWS_7 = {
+    "GetDpiForWindow", "GetDpiForSystem", "GetDpiForMonitor", "GetSystemMetricsForDpi", "SystemParametersInfoForDpi",
+    "AdjustWindowRectExForDpi", "SetThreadDpiAwarenessContext", "GetThreadDpiAwarenessContext",
+    "SetProcessDpiAwarenessContext", "SetProcessDpiAwareness", "GetWindowDpiAwarenessContext",
+    "AreDpiAwarenessContextsEqual", "EnableNonClientDpiScaling", "SetDialogDpiChangeBehavior",
+    "SetDialogControlDpiChangeBehavior", "LogicalToPhysicalPointForPerMonitorDPI", "OpenThemeDataForDpi",
+    "GetDpiFromDpiAwarenessContext", "SetWindowTheme"}
+
+
+class TestManifestAndImports(unittest.TestCase):
+    def test_imports_nothing_newer_than_windows_7(self):
+        with open(os.path.join(SHIPPED, "kvsetup.dlls.txt")) as f:
+            delayed = [line.split()[1:] for line in f if line.startswith("delay-loaded")][0]
+        imports = pe.read(KVSETUP).imports([name + ".dll" for name in delayed])
+        print("kvsetup.exe imports: " + "; ".join("%s %d" % (dll, len(names)) for dll, names in imports.items()))
+        self.assertGreater(len(imports.get("gdiplus.dll", [])), 10)  # the delay-loaded ones are read too
+        names = {name for functions in imports.values() for name in functions}
+        self.assertEqual(names & NEWER_THAN_WINDOWS_7, set())
+        self.assertEqual([dll for dll in imports if dll.lower().startswith(("shcore", "api-ms-", "uxtheme"))], [])
+        # Looked up by name instead.
+        with open(KVSETUP, "rb") as f:
+            data = f.read()
+        for name in ("GetDpiForWindow", "SetDialogDpiChangeBehavior", "SetWindowTheme"):
+            self.assertIn(name.encode() + b"\0", data)
+
+    def test_manifest_declares_dpi_awareness_systems_and_common_controls_6(self):
+        manifests = [res[-1] for res in pe.read(KVSETUP).resources() if res[0] == 24]
+        self.assertEqual(len(manifests), 1)
+        text = re.sub(r"<!--.*?-->", "", manifests[0].decode("utf-8"), flags=re.S)
+        self.assertRegex(text, r"<dpiAware [^>]*>true/pm</dpiAware>")
+        self.assertRegex(text, r"<dpiAwareness [^>]*>PerMonitorV2, PerMonitor</dpiAwareness>")
+        windows = {"7": "35138b9a-5d96-4fbd-8e2d-a2440225f93a", "8": "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                   "8.1": "1f676c76-80e1-4239-95bb-83d0f6d0da78", "10 and 11": "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}
+        for name, guid in windows.items():
+            self.assertIn('<supportedOS Id="{%s}"/>' % guid, text, name)
+        self.assertRegex(text, r'name="Microsoft\.Windows\.Common-Controls" version="6\.0\.0\.0"')
+        self.assertIn('level="requireAdministrator"', text)
+
+
 class TestSizeReportMap(unittest.TestCase):
     # GNU ld's map as it writes it for PE: long input section names on a
     # line of their own, fill, symbols under their section, and the

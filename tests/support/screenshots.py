@@ -9,6 +9,10 @@ page, written to docs/screenshots/ (the README shows them).
   failure.png      the finish page of an install whose payload failed
   directory-1252.png  the directory page on an English system (code page
                    1252), with the two Chinese fonts every Windows has
+  directory-150.png, progress-150.png, finish-150.png
+                   the three pages at 150 % (144 dpi)
+  directory-200.png, progress-200.png, finish-200.png
+                   and at 200 % (192 dpi), on a 2560 x 1600 screen
 """
 import os
 import subprocess
@@ -47,6 +51,27 @@ def wizard(session, exe):
     return wid
 
 
+def scaled(point, dpi):
+    """A 96-dpi client point at dpi, as the installer scales its layout."""
+    return tuple((v * dpi * 2 + 96) // 192 for v in point)
+
+
+def scaled_pages(template, dpi):
+    percent = dpi * 100 // 96
+    with WineSession(template=template, screen="2560x1600") as s:
+        s.set_dpi(dpi)
+        wid = wizard(s, KVSETUP)
+        snap(s, wid, "directory-%d.png" % percent)
+        s.click(wid, *scaled(RUN_CHECKBOX, dpi))
+        s.click(wid, *scaled(INSTALL_BUTTON, dpi))
+        s._xdo("mousemove", "--window", wid, "300", "120")
+        time.sleep(2.6)  # two ticks: the bar stands at half
+        snap(s, wid, "progress-%d.png" % percent)
+        s.wait_for(lambda: [c for c in s.controls() if c["text"] == "立即体验"], timeout=30, interval=0.5)
+        time.sleep(0.5)
+        snap(s, wid, "finish-%d.png" % percent)
+
+
 def main():
     template = os.path.join(BUILD, "wine", "template")
     if not os.path.isfile(os.path.join(template, "system.reg")):
@@ -81,6 +106,8 @@ def main():
         add_windows_chinese_fonts(s)
         wid = wizard(s, KVSETUP)
         snap(s, wid, "directory-1252.png")
+    for dpi in (144, 192):
+        scaled_pages(template, dpi)
 
 
 if __name__ == "__main__":

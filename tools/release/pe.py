@@ -1,6 +1,7 @@
 """Reads what the release tools need from a PE file (PE32 or PE32+): the headers'
 time stamp, checksum, symbol table and certificate table, the sections, and
-the resource tree with each resource's size and bytes."""
+the resource tree with each resource's size and bytes, and the functions the
+import and delay-import tables name."""
 import struct
 
 RT_ICON, RT_BITMAP, RT_GROUP_ICON, RT_VERSION = 3, 2, 14, 16
@@ -25,6 +26,7 @@ class Pe:
         if magic not in (0x10B, 0x20B):
             raise PeError("not a PE32 or PE32+ image")
         self.bits = 32 if magic == 0x10B else 64
+        self.image_base = struct.unpack_from("<I" if self.bits == 32 else "<Q", data, opt + (28 if self.bits == 32 else 24))[0]
         # PE32+ has 64-bit image base and stack and heap sizes: 16 bytes more
         # before the data directories.
         directory_at = opt + (96 if self.bits == 32 else 112)
@@ -94,6 +96,63 @@ class Pe:
         if size:
             walk(0)
         return stamps
+
+
+    def _string(self, rva):
+        at = self.offset_of(rva)
+        return self.data[at:self.data.index(b"\0", at)].decode("ascii", "replace")
+
+    def _names(self, table_rva):
+        """The function names (or "#ordinal") of one DLL's name table."""
+        size, ordinal_bit = (4, 1 << 31) if self.bits == 32 else (8, 1 << 63)
+        names, at = [], self.offset_of(table_rva)
+        while True:
+            entry = int.from_bytes(self.data[at:at + size], "little")
+            if not entry:
+                return names
+            names.append("#%d" % (entry & 0xFFFF) if entry & ordinal_bit else self._string((entry & 0x7FFFFFFF) + 2))
+            at += size
+
+    def rva_of(self, offset):
+        for _, vsize, vaddr, rsize, raw in self.sections:
+            if raw <= offset < raw + rsize:
+                return vaddr + offset - raw
+        raise PeError("file offset 0x%x lies in no section" % offset)
+
+    def _delay_names(self, dll):
+        """The functions of one delay-loaded DLL. GNU ld leaves the delay-import
+        directory empty, so the DLL's descriptor is found by its name: the
+        record whose second field points at that name (relative address when
+        its attribute bit 0 is set, else virtual)."""
+        names = []
+        at = self.data.find(dll.encode("ascii") + b"\0")
+        while at >= 0:
+            rva = self.rva_of(at)
+            for attributes, pointer in ((1, rva), (0, rva + self.image_base)):
+                if pointer >= 1 << 32:
+                    continue
+                record = self.data.find(struct.pack("<II", attributes, pointer))
+                if record >= 0 and record % 4 == 0:
+                    base = 0 if attributes else self.image_base
+                    names += self._names(struct.unpack_from("<I", self.data, record + 16)[0] - base)
+            at = self.data.find(dll.encode("ascii") + b"\0", at + 1)
+        return names
+
+    def imports(self, delay_loaded=()):
+        """{DLL name: [function names]} of the import table, and of the
+        delay-loaded DLLs named."""
+        out = {}
+        rva, size = self.directories[1] if len(self.directories) > 1 else (0, 0)
+        at = self.offset_of(rva) if size else None
+        while at is not None:
+            lookup, _, _, name, thunks = struct.unpack_from("<IIIII", self.data, at)
+            if not name:
+                break
+            out.setdefault(self._string(name), []).extend(self._names(lookup or thunks))
+            at += 20
+        for dll in delay_loaded:
+            out.setdefault(dll, []).extend(self._delay_names(dll))
+        return out
 
 
 def read(path):

@@ -6,7 +6,7 @@ source folder.
 
 The payload is resource "ZIP" 146; the skin is the pictures the installer
 loads by ID (PNG 154 and 155, bitmaps 161 and 162, icon group 128 with its
-icon images). The stub is the file less the raw size of .rsrc: code, data,
+icon images, and the 1.5x and 2x PNGs of the first four). The stub is the file less the raw size of .rsrc: code, data,
 unwind tables, imports, relocations, headers, and a signature if there is
 one. Exits 1 when the file cannot be read; a stub over the limit is reported,
 and left to the tests to refuse.
@@ -24,6 +24,8 @@ import pe
 
 PAYLOAD = ("ZIP", 146)
 SKIN = [("PNG", 154), ("PNG", 155), (pe.RT_BITMAP, 161), (pe.RT_BITMAP, 162), (pe.RT_GROUP_ICON, 128)]
+# The 1.5x and 2x sets of the pictures, PNGs at the 1x ID plus 1000 and 2000.
+SKIN += [("PNG", set_offset + n) for set_offset in (1000, 2000) for n in (154, 155, 161, 162)]
 STUB_LIMIT_KIB = 256
 
 # Static libraries by what a reader knows them as; anything else keeps its
@@ -140,7 +142,7 @@ def report(path, limit_kib=STUB_LIMIT_KIB, map_path=None):
     n = lambda v: format(v, ",")  # noqa: E731
     other = s["resources"] - s["payload"] - s["skin"]
     lines = ["%s: %s bytes" % (path, n(s["installer"])),
-             "  .rsrc    %11s bytes  (payload ZIP 146: %s; skin PNG 154, 155, bitmaps 161, 162, icon 128: %s; "
+             "  .rsrc    %11s bytes  (payload ZIP 146: %s; skin PNG 154, 155, bitmaps 161, 162, icon 128, 1.5x and 2x PNGs: %s; "
              "other resources and alignment: %s)" % (n(s["resources"]), n(s["payload"]), n(s["skin"]), n(other)),
              "  stub     %11s bytes  = %.1f KiB, %s: everything outside .rsrc" % (n(s["stub"]), stub_kib, verdict),
              "    by section:"]
