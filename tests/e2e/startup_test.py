@@ -6,7 +6,7 @@ import time
 import unittest
 
 from kvharness import (BUILD, CANCEL_BUTTON, CLOSE_BUTTON, DOWNLOADS, FINISH_BUTTON, INSTALL_BUTTON, INSTALL_DIR,
-                       KVSETUP_BADPAYLOAD, RUN_CHECKBOX, UNINSTALL_KEY, WineSession)
+                       KVSETUP, KVSETUP_BADPAYLOAD, RUN_CHECKBOX, UNINSTALL_KEY, WineSession)
 
 # Reports go to closed loopback ports: they fail at once and change nothing.
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
@@ -39,17 +39,47 @@ class UnattendedRun(unittest.TestCase):
                 self.assertEqual(s.visible_windows(), [])
             self.assertTrue(os.path.isfile(os.path.join(s.unix(INSTALL_DIR), "kvClient.exe")))
 
-    def test_no_window_to_install_with_is_a_failure_that_writes_nothing(self):
-        if not os.path.isfile(KVSETUP_NOWINDOW):
-            self.skipTest("kvsetup_nowindow.exe not built")
-        for args, what in ((["admin"], "the install window"), ([], "the wizard")):
-            with self.subTest(what), WineSession() as s:
-                status = s.start_installer(args, config=CONFIG, exe=KVSETUP_NOWINDOW).wait(60)
+    def test_a_run_that_cannot_start_says_why_and_writes_nothing(self):
+        def unusable_program_files(s):
+            # A Program Files path GBK cannot hold, on a volume that gives it
+            # no short name: the default folder would be "\\Kelvane\\".
+            for view in ("/reg:32", "/reg:64"):
+                s.wine("reg", "add", r"HKLM\Software\Microsoft\Windows\CurrentVersion", "/v", "ProgramFilesDir",
+                       "/d", "C:\\한국\\Program Files", "/f", view)
+
+        # (case, installer, arguments, what the prefix is given first, what it says)
+        cases = [
+            ("no install window", KVSETUP_NOWINDOW, ["admin"], None,
+             "the install window could not be made (system error 1400); nothing was installed"),
+            ("no wizard", KVSETUP_NOWINDOW, [], None,
+             "the wizard could not be made (system error 1400); nothing was installed"),
+            ("unusable default folder", KVSETUP, ["admin"], unusable_program_files,
+             'the default install folder "\\Kelvane\\" cannot be used'),
+        ]
+        for case, exe, args, prepare, line in cases:
+            if not os.path.isfile(exe):
+                self.skipTest("%s not built" % exe)
+            with self.subTest(case), WineSession() as s:
+                if prepare:
+                    prepare(s)
+                folder = s.prepare_folder(DOWNLOADS, CONFIG, exe)
+                before = drive_files(s)
+                status = s.start(os.path.join(folder, "kvsetup.exe"), args, folder).wait(60)
                 self.assertEqual(status, 2)
-                self.assertIn("kvsetup: %s could not be made (system error 1400); nothing was installed" % what,
-                              status.said)
-                self.assertFalse(os.path.exists(s.unix(INSTALL_DIR)))
+                self.assertIn("kvsetup: " + line, status.said)
+                self.assertEqual(drive_files(s), before, "written on the drive")
                 self.assertIsNone(s.reg_query(UNINSTALL_KEY, "Publisher"))
+
+
+def drive_files(s):
+    """Every file and folder of the prefix's drive C: outside Windows' own."""
+    found = set()
+    for top, dirs, files in os.walk(s.drive_c):
+        rel = os.path.relpath(top, s.drive_c)
+        if rel.split(os.sep)[0] == "windows":
+            continue
+        found.update(os.path.join(rel, n) for n in dirs + files)
+    return found
 
 
 class InteractiveRun(unittest.TestCase):

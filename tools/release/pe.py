@@ -134,7 +134,10 @@ class Pe:
                 record = self.data.find(struct.pack("<II", attributes, pointer))
                 if record >= 0 and record % 4 == 0:
                     base = 0 if attributes else self.image_base
-                    names += self._names(struct.unpack_from("<I", self.data, record + 16)[0] - base)
+                    try:
+                        names += self._names(struct.unpack_from("<I", self.data, record + 16)[0] - base)
+                    except PeError:
+                        pass  # the same two words elsewhere (a table naming the DLL), no descriptor
             at = self.data.find(dll.encode("ascii") + b"\0", at + 1)
         return names
 
