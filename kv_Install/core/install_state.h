@@ -29,6 +29,24 @@ int InstallExitStatus(InstallOutcome outcome);
 // reports is in place; otherwise the install is not whole.
 InstallOutcome OutcomeAtSessionEnd(bool stepEnded, bool inPlace, InstallOutcome earned);
 
+// A flag one thread sets and another reads while the first may still run:
+// what the setter wrote before Set is seen by a reader after Get. A copy
+// takes the value.
+class SharedFlag {
+ public:
+  SharedFlag() = default;
+  SharedFlag(const SharedFlag& other) : value_(other.Get()) {}
+  SharedFlag& operator=(const SharedFlag& other) {
+    value_.store(other.Get(), std::memory_order_release);
+    return *this;
+  }
+  void Set() { value_.store(true, std::memory_order_release); }
+  bool Get() const { return value_.load(std::memory_order_acquire); }
+
+ private:
+  std::atomic<bool> value_{false};
+};
+
 struct InstallState {
   std::string m_strInstallDir;   // narrow GBK path; see the folder rules
   int m_bDesktopIcon = 0;        // 1: make the desktop shortcut
@@ -40,22 +58,9 @@ struct InstallState {
   // Set by the step once the files, the Uninstall values and the shortcuts
   // are in place and only the reports remain, after m_outcome; read by the
   // window's thread while the step may still run (a session that ends).
-  void MarkInPlace() { m_inPlace.store(true, std::memory_order_release); }
-  bool InPlace() const { return m_inPlace.load(std::memory_order_acquire); }
-
-  InstallState() = default;
-  InstallState(const InstallState& other) { *this = other; }
-  InstallState& operator=(const InstallState& other) {
-    m_strInstallDir = other.m_strInstallDir;
-    m_bDesktopIcon = other.m_bDesktopIcon;
-    m_bRunAfterInstall = other.m_bRunAfterInstall;
-    m_bAdmin = other.m_bAdmin;
-    m_outcome = other.m_outcome;
-    m_payload = other.m_payload;
-    m_inPlace.store(other.InPlace());
-    return *this;
-  }
+  void MarkInPlace() { m_inPlace.Set(); }
+  bool InPlace() const { return m_inPlace.Get(); }
 
  private:
-  std::atomic<bool> m_inPlace{false};
+  SharedFlag m_inPlace;
 };
