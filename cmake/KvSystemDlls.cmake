@@ -17,15 +17,16 @@ set(KV_KNOWN_DLLS
 # loads it, from the system folder only (core/delay_load.cpp and
 # dll_search.cpp). Add a DLL here when the program starts to use one that is
 # not on the list above; the import-table test fails until then.
-set(KV_DELAY_LOADED_DLLS comctl32 gdiplus iphlpapi msimg32 wininet)
+set(KV_DELAY_LOADED_DLLS comctl32 gdiplus iphlpapi msimg32 rstrtmgr wininet)
 # A DLL that cannot be loaded (none left in the system folder, or no address
 # space left to map it) or that lacks a function is no crash: the call goes
 # to a stand-in that returns the function's failure value and leaves the
 # system's error for GetLastError (kv_Install/core/delay_load.cpp). That
 # value is 0 (NULL, FALSE), except as named here, by DLL or DLL.function:
 # GDI+'s functions return a status whose 0 is Ok (7: Win32Error), IP
-# Helper's a system error code whose 0 is success (50: ERROR_NOT_SUPPORTED).
-set(KV_DELAY_LOAD_FAILURES gdiplus=7 iphlpapi=50)
+# Helper's and the Restart Manager's a system error code whose 0 is success
+# (50: ERROR_NOT_SUPPORTED).
+set(KV_DELAY_LOAD_FAILURES gdiplus=7 iphlpapi=50 rstrtmgr=50)
 
 # kv_system_dlls(target): links target's uses of the DLLs above through
 # delay-loading import libraries of the same names, and gives it the start-up

@@ -12,7 +12,7 @@ the local headers carry none; DOS times come from fixed values, not the clock.
 usage: make_payload.py OUT.zip --exe kvClient.exe=PATH --exe kvUpdate.exe=PATH
                        --exe kv_Uninstall.exe=PATH
                        [--bad-crc NAME] [--comment-size N] [--bulk N] [--version TEXT]
-                       [--chinese-names]
+                       [--chinese-names] [--big N]
 
 Names are ASCII, except with --chinese-names: 说明.txt is stored in GBK
 without a flag (as Windows' own zip writes names), 图片/背景.txt and its
@@ -155,6 +155,8 @@ def main(argv):
                         help="version text at the head of version.data (empty: none); default %(default)s")
     parser.add_argument("--chinese-names", action="store_true",
                         help="add 说明.txt (GBK name) and 图片/背景.txt (UTF-8 name, bit 11)")
+    parser.add_argument("--big", type=int, default=0, metavar="N",
+                        help="add datafile/big.bin of N zero bytes: large to unpack, small to carry")
     args = parser.parse_args(argv)
     exes = {}
     for item in args.exe:
@@ -171,6 +173,8 @@ def main(argv):
     if args.chinese_names:
         entries += [(name, FOLDER if name.endswith("/") else ("%s\r\n" % name).encode("gbk"),
                      0x10 if name.endswith("/") else 0x20) for name, _ in CHINESE_ENTRIES]
+    if args.big:
+        entries.append(("datafile/big.bin", bytes(args.big), 0x20))
     if args.bad_crc and args.bad_crc not in [n for n, _, _ in entries]:
         parser.error("no entry named " + args.bad_crc)
     comment = generated_data("comment", args.comment_size) if args.comment_size else b""

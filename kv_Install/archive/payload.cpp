@@ -42,30 +42,46 @@ void RemoveLeftTempFiles(ZipHandle* handle, int32_t count, const char* folder) {
   }
 }
 
-// Adds the size of a file entry put in place to *written: what is on disk
-// now, not what the archive says the entry holds.
-uint32_t UnpackEntry(ZipHandle* handle, int32_t index, const char* folder, ZipEntryInfo* info, uint64_t* written) {
-  uint32_t result = ZipGetEntry(handle, index, info);
-  if (result != ZRES_OK) return result;
-  if (!StaysInsideFolder(info->name)) return ZRES_CANNOT_OPEN;
-  char target[MAX_PATH];
-  const int n = std::snprintf(target, sizeof target, "%s\\%s", folder, info->name);
-  if (n < 0 || static_cast<size_t>(n) >= sizeof target) return ZRES_CANNOT_OPEN;
-  result = ZipExtractEntry(handle, index, target);
-  // Asked by the UTF-16 name: the narrow call would read the GBK path in the
-  // system's code page and, off 936, find no file under a Chinese name.
-  const WidePath widePath(target);
+// The size of a file on disk, asked by its UTF-16 name: the narrow call
+// would read the GBK path in the system's code page and, off 936, find no
+// file under a Chinese name. False for a folder or nothing.
+bool FileSizeOf(const char* path, uint64_t* size) {
+  const WidePath widePath(path);
   WIN32_FILE_ATTRIBUTE_DATA file;
-  if (result == ZRES_OK && widePath.ok() && ::GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &file) &&
-      (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    *written += static_cast<uint64_t>(file.nFileSizeHigh) << 32 | file.nFileSizeLow;
+  if (!widePath.ok() || !::GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &file) ||
+      (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
   }
-  return result;
+  *size = static_cast<uint64_t>(file.nFileSizeHigh) << 32 | file.nFileSizeLow;
+  return true;
+}
+
+// Writes one entry; entry->bytes is what is on disk once a file is in place,
+// not what the archive says the entry holds.
+void UnpackEntry(ZipHandle* handle, const char* folder, ZipEntryInfo* info, char (&target)[MAX_PATH],
+                 UnpackObserver* observer, UnpackedEntry* entry) {
+  entry->result = ZipGetEntry(handle, entry->index, info);
+  if (entry->result != ZRES_OK) return;
+  entry->name = info->name;
+  entry->folder = (info->attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (!StaysInsideFolder(info->name)) {
+    entry->result = ZRES_CANNOT_OPEN;
+    return;
+  }
+  const int n = std::snprintf(target, sizeof target, "%s\\%s", folder, info->name);
+  if (n < 0 || static_cast<size_t>(n) >= sizeof target) {
+    target[0] = '\0';
+    entry->result = ZRES_CANNOT_OPEN;
+    return;
+  }
+  entry->target = target;
+  entry->result = ZipExtractEntryWaiting(handle, entry->index, target, observer, &entry->heldMs);
+  if (entry->result == ZRES_OK && !entry->folder) (void)FileSizeOf(target, &entry->bytes);
 }
 
 }  // namespace
 
-PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailureFn onFailure, void* context) {
+PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackObserver* observer) {
   PayloadResult result;
   ZipEntryInfo info;
   std::memset(&info, 0, sizeof info);
@@ -73,12 +89,19 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackFailure
   result.opened = true;
   result.entryCount = info.index;
   RemoveLeftTempFiles(handle, result.entryCount, folder);
+  char target[MAX_PATH];
   for (int32_t index = 0; index < result.entryCount; ++index) {
     std::memset(&info, 0, sizeof info);
-    const uint32_t code = UnpackEntry(handle, index, folder, &info, &result.writtenBytes);
-    if (code == ZRES_OK) continue;
-    ++result.failedCount;
-    if (onFailure != nullptr) onFailure(index, info.name, code, context);
+    target[0] = '\0';
+    UnpackedEntry entry;
+    entry.index = index;
+    UnpackEntry(handle, folder, &info, target, observer, &entry);
+    // The failure's system error, before anything else can change it.
+    if (entry.result != ZRES_OK) entry.systemError = ::GetLastError();
+    result.writtenBytes += entry.bytes;
+    if (entry.result != ZRES_OK) ++result.failedCount;
+    if (entry.result == ZRES_FILE_HELD) ++result.heldCount;
+    if (observer != nullptr) observer->EntryDone(entry);
   }
   return result;
 }
@@ -98,12 +121,35 @@ ZipHandle* OpenEmbeddedPayload() {
 
 }  // namespace
 
-PayloadResult UnpackPayload(const char* installDir, UnpackFailureFn onFailure, void* context) {
+PayloadResult UnpackPayload(const char* installDir, UnpackObserver* observer) {
   ZipHandle* handle = OpenEmbeddedPayload();
   if (handle == nullptr) return PayloadResult{};
-  const PayloadResult result = UnpackArchive(handle, installDir, onFailure, context);
+  const PayloadResult result = UnpackArchive(handle, installDir, observer);
   (void)ZipClose(handle);  // always ZRES_OK
   return result;
+}
+
+bool ForEachPayloadFile(const char* installDir, void (*each)(const char* target, uint32_t size, void* context),
+                        void* context) {
+  ZipHandle* handle = OpenEmbeddedPayload();
+  ZipEntryInfo info;
+  std::memset(&info, 0, sizeof info);
+  if (handle == nullptr || ZipGetEntry(handle, -1, &info) != ZRES_OK) {
+    if (handle != nullptr) (void)ZipClose(handle);
+    return false;
+  }
+  const int32_t count = info.index;
+  char target[MAX_PATH];
+  for (int32_t index = 0; index < count; ++index) {
+    if (ZipGetEntry(handle, index, &info) != ZRES_OK || (info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        !StaysInsideFolder(info.name) || UnsafePathReason(info.name) != nullptr) {
+      continue;
+    }
+    const int n = std::snprintf(target, sizeof target, "%s\\%s", installDir, info.name);
+    if (n > 0 && static_cast<size_t>(n) < sizeof target) each(target, static_cast<uint32_t>(info.uncompressedSize), context);
+  }
+  (void)ZipClose(handle);
+  return true;
 }
 
 size_t LongestEntryPath(ZipHandle* handle) {

@@ -8,6 +8,9 @@ struct PayloadResult {
   int entryCount = 0;    // entries in the archive's directory
   int failedCount = 0;   // entries that could not be written or verified
   uint64_t writtenBytes = 0;  // the size of the files this unpacking put in place
+  int heldCount = 0;     // of the failed, files another program held, left as they were
 
   bool Complete() const { return opened && failedCount == 0; }
+  // Every entry not written was held by another program: nothing else failed.
+  bool OnlyHeld() const { return opened && failedCount > 0 && failedCount == heldCount; }
 };

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "archive/held_wait.h"
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
 #include "base/handles.h"
@@ -91,8 +92,11 @@ uint32_t CopyEntryData(ZipHandle* handle, HANDLE file, const ZipEntryInfo& info)
     if (count < 0) return ZRES_DECOMPRESS_FAILED;
     if (count > 0) {
       DWORD written = 0;
-      if (!::WriteFile(file, buffer, static_cast<DWORD>(count), &written, nullptr) ||
-          written != static_cast<DWORD>(count)) {
+      if (!::WriteFile(file, buffer, static_cast<DWORD>(count), &written, nullptr)) return ZRES_WRITE_FAILED;
+      if (written != static_cast<DWORD>(count)) {
+        // A short count is how a filling disk answers first; the next write
+        // would say so. Said now, or the failure would carry no reason.
+        ::SetLastError(ERROR_DISK_FULL);
         return ZRES_WRITE_FAILED;
       }
     }
@@ -154,8 +158,42 @@ uint32_t WriteVerifiedCopy(ZipHandle* handle, int32_t index, const ZipEntryInfo&
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
+// Moves the verified copy over the target. A target another program holds
+// is tried again after each pause of a round; then the waiter decides
+// whether another round follows. Without a waiter a held file fails at once.
+uint32_t ReplaceTarget(const WidePath& temp, const WidePath& target, const char* path, ZipHeldFileWaiter* waiter,
+                       uint32_t* heldMs) {
+  const DWORD firstTry = ::GetTickCount();
+  DWORD roundStart = firstTry;
+  HeldFileWait wait;
+  for (;;) {
+    if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
+    const DWORD error = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (waiter == nullptr || !IsHeldFileError(error, readOnly)) {
+      ::SetLastError(error);
+      return ZRES_CANNOT_OPEN;
+    }
+    const uint32_t pause = wait.NextPause(::GetTickCount() - roundStart);
+    if (pause != 0) {
+      ::Sleep(pause);
+      continue;
+    }
+    if (!waiter->WaitAgain(path, error)) {
+      if (heldMs != nullptr) *heldMs = ::GetTickCount() - firstTry;
+      ::SetLastError(error);
+      return ZRES_FILE_HELD;
+    }
+    wait = HeldFileWait();
+    roundStart = ::GetTickCount();
+  }
+  if (heldMs != nullptr) *heldMs = ::GetTickCount() - firstTry;
+  return ZRES_OK;
+}
+
 uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info, const char* base,
-                     const char* target) {
+                     const char* target, ZipHeldFileWaiter* waiter, uint32_t* heldMs) {
   // Split at the last separator: folder part with its separator, name part.
   const char* separator = FindLastSeparator(target);
   const char* name = separator != nullptr ? separator + 1 : target;
@@ -188,11 +226,9 @@ uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info,
   if (!file) return ZRES_CANNOT_OPEN;
   uint32_t result = WriteVerifiedCopy(handle, index, info, std::move(file));  // closed on return
   // Replacing fails as writing over it would have: a read-only file, a file
-  // a running program holds open.
+  // a running program holds open (waited for, when the caller says how).
   const WidePath wideTemp(temp), widePath(path);  // both checked by the caller
-  if (result == ZRES_OK && !::MoveFileExW(wideTemp.c_str(), widePath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    result = ZRES_CANNOT_OPEN;
-  }
+  if (result == ZRES_OK) result = ReplaceTarget(wideTemp, widePath, path, waiter, heldMs);
   if (result != ZRES_OK) {
     const DWORD why = ::GetLastError();
     (void)::DeleteFileW(wideTemp.c_str());  // nothing of a failed entry stays behind
@@ -240,6 +276,12 @@ int ZipRemoveTempFiles(const char* folder) {
 // handle. A target that does not fit the path limit is refused with
 // ZRES_CANNOT_OPEN before anything is created.
 uint32_t ZipExtractEntry(ZipHandle* handle, int32_t index, const char* target) {
+  return ZipExtractEntryWaiting(handle, index, target, nullptr, nullptr);
+}
+
+uint32_t ZipExtractEntryWaiting(ZipHandle* handle, int32_t index, const char* target, ZipHeldFileWaiter* waiter,
+                                uint32_t* heldMs) {
+  if (heldMs != nullptr) *heldMs = 0;
   ZipEntryInfo info;
   std::memset(&info, 0, sizeof info);
   uint32_t result = ZipGetEntry(handle, -1, &info);
@@ -255,5 +297,5 @@ uint32_t ZipExtractEntry(ZipHandle* handle, int32_t index, const char* target) {
   // path that is not GBK text names no file at all.
   if (UnsafePathReason(target) != nullptr || !WidePath(target).ok() || !WidePath(base).ok()) return ZRES_CANNOT_OPEN;
   if (info.attributes & FILE_ATTRIBUTE_DIRECTORY) return ExtractFolder(base, target);
-  return ExtractFile(handle, index, info, base, target);
+  return ExtractFile(handle, index, info, base, target, waiter, heldMs);
 }

@@ -80,6 +80,7 @@ const char* ZipResultName(uint32_t result) {
     case ZRES_DECOMPRESS_FAILED: return "ZRES_DECOMPRESS_FAILED";
     case ZRES_BAD_DATA: return "ZRES_BAD_DATA";
     case ZRES_BAD_NAME: return "ZRES_BAD_NAME";
+    case ZRES_FILE_HELD: return "ZRES_FILE_HELD";
     default: break;
   }
   static const char kDigits[] = "0123456789ABCDEF";

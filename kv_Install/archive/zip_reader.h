@@ -23,6 +23,9 @@ constexpr uint32_t ZRES_BAD_DATA = 0x6000000;
 // The entry's name is flagged as UTF-8 (general-purpose bit 11) but is not
 // well-formed UTF-8, or holds a character that GBK cannot hold.
 constexpr uint32_t ZRES_BAD_NAME = 0x7000000;
+// Another program held the file the entry replaces for as long as extraction
+// waited; the file stays as it was.
+constexpr uint32_t ZRES_FILE_HELD = 0x8000000;
 
 // Name of a result code ("ZRES_BAD_HEADER"), "ZRES_0x..." for unknown values.
 const char* ZipResultName(uint32_t result);
@@ -60,6 +63,24 @@ uint32_t ZipGetEntry(ZipHandle* handle, int32_t index, ZipEntryInfo* info);
 // Windows only. A file's data go first to a temporary file of
 // kZipTempNameLength bytes' name in the target's folder.
 uint32_t ZipExtractEntry(ZipHandle* handle, int32_t index, const char* target);
+
+// Asked by extraction when the file it replaces is still held by another
+// program after a round of waits (HeldFileWait): true waits another round.
+class ZipHeldFileWaiter {
+ public:
+  virtual bool WaitAgain(const char* path, uint32_t systemError) = 0;
+
+ protected:
+  ~ZipHeldFileWaiter() = default;
+};
+
+// As ZipExtractEntry, but a file another program holds is waited for: a
+// round of growing pauses, then waiter->WaitAgain, until it is free
+// (ZRES_OK) or given up (ZRES_FILE_HELD, the file as it was, the holder's
+// system error kept). *heldMs (when given) is how long it waited. A null
+// waiter waits for nothing, as ZipExtractEntry.
+uint32_t ZipExtractEntryWaiting(ZipHandle* handle, int32_t index, const char* target, ZipHeldFileWaiter* waiter,
+                                uint32_t* heldMs);
 constexpr size_t kZipTempNameLength = 11;  // "~kvXXXX.tmp"
 
 // Removes from folder the temporary files an extraction that was cut short

@@ -12,7 +12,7 @@ void WriteErrorLine(const char* text) {
   HANDLE out = ::GetStdHandle(STD_ERROR_HANDLE);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
   const std::u16string wide = u"kvsetup: " + Wide(text) + u"\r\n";
-  char utf8[1024];
+  char utf8[2048];  // each GBK byte at most 1.5 UTF-8 bytes
   const int n = ::WideCharToMultiByte(CP_UTF8, 0, WStr(wide), static_cast<int>(wide.size()), utf8, sizeof utf8,
                                       nullptr, nullptr);
   DWORD written = 0;
@@ -23,5 +23,17 @@ void WriteEntryError(int32_t index, const char* name, uint32_t result, unsigned 
   char line[512];
   (void)std::snprintf(line, sizeof line, "entry %ld \"%.300s\" not written: %s, system error %lu",
                       static_cast<long>(index), name, ZipResultName(result), systemError);
+  WriteErrorLine(line);
+}
+
+void WriteHeldEntryError(int32_t index, const char* name, unsigned long systemError, uint32_t heldMs,
+                         const char* holders) {
+  char line[768];
+  (void)std::snprintf(line, sizeof line,
+                      "entry %ld \"%.300s\" not written: ZRES_FILE_HELD, system error %lu; held by %.300s for "
+                      "%lu.%lu s; the file stays as it was",
+                      static_cast<long>(index), name, systemError, holders[0] != '\0' ? holders : "another program",
+                      static_cast<unsigned long>(heldMs / 1000),
+                      static_cast<unsigned long>(heldMs % 1000 / 100));
   WriteErrorLine(line);
 }

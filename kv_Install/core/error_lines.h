@@ -12,3 +12,8 @@ void WriteErrorLine(const char* text);
 // An entry of the payload that was not written: its index, its name (GBK),
 // the unpacking's result code and the system's error code at the failure.
 void WriteEntryError(int32_t index, const char* name, uint32_t result, unsigned long systemError);
+// A file another program held until unpacking gave it up: its index and
+// name, the system's error, how long it was waited for and the programs that
+// held it ("" when nobody can tell).
+void WriteHeldEntryError(int32_t index, const char* name, unsigned long systemError, uint32_t heldMs,
+                         const char* holders);

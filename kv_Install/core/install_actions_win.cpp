@@ -7,6 +7,7 @@
 #include "base/gbk_text.h"
 #include "base/wide.h"
 #include "core/error_lines.h"
+#include "core/file_holders.h"
 #include "core/process.h"
 #include "core/registration.h"
 #include "core/shell_links.h"
@@ -54,13 +55,59 @@ void Win32InstallActions::EndInstaller(int exitStatus) {
   std::exit(exitStatus);
 }
 
+namespace {
+
+// A path as the user knows it: entry names join with '/', which no GBK
+// character holds as a trail byte.
+std::string DisplayPath(const char* path) {
+  std::string text = path;
+  for (char& c : text) {
+    if (c == '/') c = '\\';
+  }
+  return text;
+}
+
+// Says each entry not written, and asks about a file another program holds.
+class InstallUnpackObserver final : public UnpackObserver {
+ public:
+  explicit InstallUnpackObserver(Win32InstallActions& actions) : actions_(actions) {}
+
+  void EntryDone(const UnpackedEntry& entry) override {
+    if (entry.result == ZRES_FILE_HELD) {
+      WriteHeldEntryError(entry.index, entry.name, entry.systemError, entry.heldMs,
+                          FileHolders(DisplayPath(entry.target).c_str()).c_str());
+    } else if (entry.result != ZRES_OK) {
+      WriteEntryError(entry.index, entry.name, entry.result, entry.systemError);
+    }
+  }
+
+  bool WaitAgain(const char* path, uint32_t) override {
+    const std::string file = DisplayPath(path);
+    const std::string holders = FileHolders(file.c_str());
+    std::string question = "文件正被其他程序占用，无法替换：\n\n" + file + "\n\n";
+    question += holders.empty() ? std::string("可能是杀毒软件或其他正在运行的程序。")
+                                : "占用它的程序：" + holders + "。";
+    question += "\n\n请关闭占用它的程序后点击“重试”。点击“取消”将保留原文件并继续安装其余文件，安装将不完整。";
+    return actions_.AskToWaitForHeldFile(question);
+  }
+
+ private:
+  Win32InstallActions& actions_;
+};
+
+}  // namespace
+
 PayloadResult Win32InstallActions::UnpackPayload(const std::string& installDir) {
-  const PayloadResult result = ::UnpackPayload(
-      installDir.c_str(),
-      [](int32_t index, const char* name, uint32_t code, void*) { WriteEntryError(index, name, code, ::GetLastError()); },
-      nullptr);
+  InstallUnpackObserver observer(*this);
+  const PayloadResult result = ::UnpackPayload(installDir.c_str(), &observer);
   if (!result.opened) WriteErrorLine("the payload in this program cannot be read");
   return result;
+}
+
+bool Win32InstallActions::AskToWaitForHeldFile(const std::string& question) {
+  // Owned by the main window, whichever page asks; 重试 is the default.
+  HWND owner = owner_ != nullptr ? ::GetAncestor(owner_, GA_ROOT) : nullptr;
+  return ::MessageBoxW(owner, WStr(Wide(question)), WStr(Wide("提示")), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
 }
 
 bool Win32InstallActions::InstalledFileExists(const std::string& path) {

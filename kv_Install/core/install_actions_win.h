@@ -33,6 +33,10 @@ class Win32InstallActions : public InstallActions {
   void ReadDownloadSource(char* buffer) override;
   void SendLoggingSetup(int userNumber, const char* downloadSource) override;
 
+  // The question about a file another program still holds after a round of
+  // waits (GBK text): true for 重试, another round; false leaves the file.
+  virtual bool AskToWaitForHeldFile(const std::string& question);
+
  private:
   HWND owner_;
   const ReportIdentity& identity_;

@@ -12,6 +12,10 @@ int InstallExitStatus(InstallOutcome outcome) {
       return 2;
     case InstallOutcome::AlreadyRunning:
       return 3;
+    case InstallOutcome::NoSpace:
+      return 4;
+    case InstallOutcome::FilesHeld:
+      return 5;
   }
   return 2;
 }

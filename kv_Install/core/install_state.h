@@ -17,11 +17,14 @@ enum class InstallOutcome {
   AlreadyRunning, // unattended, while another installer ran: nothing done
   NotStarted,     // the install could not start: its window could not be made, or
                   // the unattended folder cannot be used; nothing installed
+  NoSpace,        // unattended, the folder's drive has too little free space; nothing installed
+  FilesHeld,      // every entry not written was a file another program held
 };
 
 // Exit status of the process for an outcome: 0 installed (or nothing asked),
 // 1 refused, 2 payload failure or no window to install with, 3 another
-// installer was running.
+// installer was running, 4 too little disk space, 5 files held by other
+// programs (and nothing else failed).
 int InstallExitStatus(InstallOutcome outcome);
 
 // The status of a run whose session ends while its step may still run: the

@@ -55,7 +55,9 @@ bool RunInstallStep(InstallState& state, InstallActions& actions) {
 
   const PayloadResult payload = actions.UnpackPayload(state.m_strInstallDir);
   state.m_payload = payload;
-  state.m_outcome = payload.Complete() ? InstallOutcome::Installed : InstallOutcome::PayloadFailed;
+  state.m_outcome = payload.Complete()   ? InstallOutcome::Installed
+                    : payload.OnlyHeld() ? InstallOutcome::FilesHeld
+                                         : InstallOutcome::PayloadFailed;
 
   // Whatever the unpacking achieved, nothing registered may name a file that
   // is not there: an entry in Apps & features whose uninstaller cannot start,

@@ -4,6 +4,8 @@
 
 #include "base/gdi.h"
 #include "base/wide.h"
+#include "core/disk_space.h"
+#include "core/disk_space_win.h"
 #include "core/error_lines.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
@@ -65,6 +67,14 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
                                "\" cannot be used (" + FolderProblemText(problem) + "); nothing was installed";
       WriteErrorLine(line.c_str());
       m_state.m_outcome = InstallOutcome::NotStarted;
+      ::PostMessageW(m_hWnd, WM_INSTALL_FINISHED, 0, 0);
+      return TRUE;
+    }
+    // Nor does it start on a drive too small to take it.
+    const SpaceCheck space = CheckDiskSpace(m_state.m_strInstallDir);
+    if (!space.enough) {
+      WriteErrorLine(NoSpaceLine(space.needBytes, space.freeBytes, space.volume).c_str());
+      m_state.m_outcome = InstallOutcome::NoSpace;
       ::PostMessageW(m_hWnd, WM_INSTALL_FINISHED, 0, 0);
       return TRUE;
     }

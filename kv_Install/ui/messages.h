@@ -11,6 +11,7 @@ constexpr UINT WM_INSTALL_FINISHED = WM_USER + 102;  // posted by the progress t
 
 // From the install step's thread to the progress page (see progress_dlg.h).
 constexpr UINT WM_STEP_ASK_END_CLIENT = WM_USER + 110;  // sent; the result is 1 for OK
+constexpr UINT WM_STEP_ASK_HELD_FILE = WM_USER + 111;   // sent, lParam the question (std::string*); 1 for 重试
 constexpr UINT WM_STEP_DONE = WM_USER + 112;            // posted when the step has returned
 
 constexpr UINT_PTR TIMER_PROGRESS = 10002;  // 1000 ms: steps the bar, decides completion

@@ -41,6 +41,9 @@ class StepThreadActions : public Win32InstallActions {
  public:
   StepThreadActions(HWND page, const ReportIdentity& identity) : Win32InstallActions(page, identity), page_(page) {}
   bool AskToEndRunningClient() override { return ::SendMessageW(page_, WM_STEP_ASK_END_CLIENT, 0, 0) == 1; }
+  bool AskToWaitForHeldFile(const std::string& question) override {
+    return ::SendMessageW(page_, WM_STEP_ASK_HELD_FILE, 0, reinterpret_cast<LPARAM>(&question)) == 1;
+  }
   void EndInstaller(int) override {}
 
  private:
@@ -77,7 +80,9 @@ void CProgressDlg::OnInstallTimer() {
   m_stepThread.reset(::CreateThread(nullptr, 0, &CProgressDlg::StepThread, this, 0, nullptr));
   if (!m_stepThread) {
     // No thread to be had: the step runs here, and the window waits for it.
-    Win32InstallActions actions(m_hWnd, m_identity);
+    // Its questions come to this page all the same (sent to oneself, a
+    // message is a call).
+    StepThreadActions actions(m_hWnd, m_identity);
     (void)RunInstallJob(m_state, actions);
     OnStepDone();
   }
@@ -187,6 +192,15 @@ INT_PTR CProgressDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_STEP_ASK_END_CLIENT:
       // While the program waits to end, nobody is there to answer: "no".
       SetMessageResult(!m_bWaitingForStep && Win32InstallActions(m_hWnd, m_identity).AskToEndRunningClient() ? 1 : 0);
+      return TRUE;
+    case WM_STEP_ASK_HELD_FILE:
+      // Unattended, nobody is asked: the file is given up after one round,
+      // and so it is while the program waits to end.
+      SetMessageResult(!m_state.m_bAdmin && !m_bWaitingForStep &&
+                               Win32InstallActions(m_hWnd, m_identity)
+                                   .AskToWaitForHeldFile(*reinterpret_cast<const std::string*>(lParam))
+                           ? 1
+                           : 0);
       return TRUE;
     case WM_STEP_DONE:
       OnStepDone();

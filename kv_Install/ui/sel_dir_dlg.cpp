@@ -7,6 +7,8 @@
 #include "archive/payload.h"
 #include "base/gbk_text.h"
 #include "base/wide.h"
+#include "core/disk_space.h"
+#include "core/disk_space_win.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
 #include "core/shell_folders.h"
@@ -98,6 +100,14 @@ void CSelDirDlg::OnInstall() {
       CheckFolderBoxText(WindowTextW(GetDlgItem(IDC_EDIT_DIR)), LongestPayloadEntryPath(), &folder);
   if (problem != FolderProblem::None) {
     RefuseFolder(problem);
+    return;
+  }
+  // A drive too small is said now, while another folder can still be chosen.
+  const SpaceCheck space = CheckDiskSpace(folder);
+  if (!space.enough) {
+    ::MessageBoxW(::GetParent(m_hWnd), WStr(Wide(NoSpaceMessage(space.needBytes, space.freeBytes, space.volume))),
+                  WStr(Wide(m_strAppName)), MB_OK | MB_ICONWARNING);
+    ::SetFocus(GetDlgItem(IDC_EDIT_DIR));
     return;
   }
   m_state.m_strInstallDir = folder;

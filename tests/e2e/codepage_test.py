@@ -69,10 +69,10 @@ def install(code_page, port):
             return seen
         time.sleep(1)
         seen["directory page"] = page_texts(s)
-        # The Chinese folder typed key by key, as a person with an input
-        # method would enter it.
+        # The Chinese folder entered as an input method enters it, a
+        # character at a time.
         s.set_install_folder(wid, "C:\\")
-        s._xdo("type", "--window", wid, "--delay", "50", "游戏")
+        s.type_unicode(wid, "游戏")
         s.type_text(wid, "\\Kelvane")
         time.sleep(0.5)
         seen["typed folder"] = [t for cls, cid, t in page_texts(s) if cls == "edit"]

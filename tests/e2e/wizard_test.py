@@ -26,14 +26,14 @@ def near(colour, expected, tolerance=3):
 
 
 def type_folder(s, wid, folder):
-    """Replaces the folder box's text; what is not ASCII goes in as xdotool
-    types Unicode (a key mapped to the character for the moment)."""
+    """Replaces the folder box's text; what is not ASCII goes in as an input
+    method enters it."""
     s.set_install_folder(wid, "")
     for run in re.findall(r"[\x00-\x7f]+|[^\x00-\x7f]+", folder):
         if run.isascii():
             s.type_text(wid, run)
         else:
-            s._xdo("type", "--window", wid, "--delay", "80", run)
+            s.type_unicode(wid, run)
 
 
 class Wizard(unittest.TestCase):

@@ -35,6 +35,8 @@ WINMSG = os.path.join(BUILD, "winmsg.exe")  # closes the main window, or asks it
 HANGPROBE = os.path.join(BUILD, "hangprobe.exe")  # the longest wait for the main window's answer
 KVSETUP_BADPAYLOAD = os.path.join(BUILD, "kvsetup_badpayload.exe")  # readme.txt with a wrong CRC-32
 KVSETUP_CHINESE = os.path.join(BUILD, "kvsetup_chinese.exe")  # 说明.txt in GBK, 图片/背景.txt in UTF-8 (bit 11)
+KVSETUP_BIG = os.path.join(BUILD, "kvsetup_big.exe")  # datafile/big.bin: 6,000,000 bytes of zeros
+HOLDFILE = os.path.join(BUILD, "holdfile.exe")  # holds a file with no sharing, as another program would
 KVZIP = os.path.join(BUILD, "kvzip.exe")
 WINREADY = os.path.join(BUILD, "winready.exe")  # waits until a new session can make a window
 # Each retry of Wine's start-up that a session needed, one line each; ./kv
@@ -146,6 +148,7 @@ class WineSession:
         if self.display is not None:
             self.env["DISPLAY"] = self.display.name
         self.procs = []
+        self.mounts = []
         self.installer_name = "kvsetup.exe"  # the file name the installer was started under
         try:
             self.settle()
@@ -247,7 +250,49 @@ class WineSession:
         subprocess.run(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if self.display is not None:
             self.display.close()
+        for mount in self.mounts:
+            subprocess.run(["umount", "-l", mount], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # --- a user's machine ---------------------------------------------------
+    def small_drive(self, letter="k", size="4m"):
+        """A drive letter on a tmpfs of its own, as small as a nearly full
+        disk (Wine's own drives never fill). Needs root. Its Linux folder."""
+        if os.geteuid() != 0:
+            raise unittest.SkipTest("a small drive needs root (mount -t tmpfs)")
+        folder = os.path.join(self.tmp, "drive-" + letter)
+        os.makedirs(folder)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", folder], check=True)
+        self.mounts.append(folder)
+        os.symlink(folder, os.path.join(self.prefix, "dosdevices", letter + ":"))
+        return folder
+
+    def move_program_files(self, path):
+        """Program Files where every program, 32-bit or 64-bit, finds it."""
+        for view in ("/reg:32", "/reg:64"):
+            self.wine("reg", "add", r"HKLM\Software\Microsoft\Windows\CurrentVersion", "/v", "ProgramFilesDir",
+                      "/d", path, "/f", view)
+
+    def hold(self, win_path, seconds=-1):
+        """Starts holdfile.exe on a file of the session, with no sharing, for
+        seconds (-1: until released), and returns it once the hold is in
+        place. p.release() ends the hold and waits until the file is free."""
+        n = len(self.procs)
+        ready, release = (os.path.join(self.tmp, "%s-%d" % (what, n)) for what in ("held", "release"))
+        p = self.start(HOLDFILE, [win_path, str(seconds), self.windows_path(ready), self.windows_path(release)])
+        self.wait_for(lambda: os.path.exists(ready) or p.poll() is not None, timeout=30)
+        if not os.path.exists(ready):
+            raise AssertionError("holdfile.exe could not hold %s: %r" % (win_path, p.wait()))
+
+        def release_hold():
+            open(release, "w").close()
+            return p.wait(30)
+        p.release = release_hold
+        return p
+
+    def windows_path(self, unix_path):
+        """The Windows path of a Linux path (Wine's Z: drive)."""
+        return "Z:" + unix_path.replace("/", "\\")
 
     # --- paths -------------------------------------------------------------
     @property
@@ -388,6 +433,15 @@ class WineSession:
                 keys.append(ch)
         self._xdo("key", "--window", wid, "--delay", "30", *keys)
 
+    def type_unicode(self, wid, text):
+        """Enters any text into the installer's focused control as an input
+        method does (winmsg.exe posts a WM_CHAR per UTF-16 unit, each once
+        the one before shows); xdotool remaps a spare key for a character
+        the keyboard lacks, and loses some under load."""
+        rc, _, _ = self.run(WINMSG, [self.installer_name, "type", text])
+        if rc != 0:
+            raise AssertionError("could not type %r into the installer" % text)
+
     def wait_for_wizard(self, timeout=30):
         """The id of the installer's visible main window, or None."""
         wins = self.wait_for(self.visible_windows, timeout=timeout)
@@ -414,14 +468,14 @@ class WineSession:
     def controls(self, exe=None):
         """The visible windows of the program as wintext.exe lists them: dicts
         with depth, cls, id, style, rect (x, y, w, h in the top-level window's
-        client coordinates) and text."""
+        client coordinates) and text (its line breaks as "\n")."""
         rc, out, _ = self.run(WINTEXT, [exe or self.installer_name])
         rows = []
         for line in out.decode("gbk", "replace").splitlines():
             parts = line.rstrip("\r").split("\t", 5)
             if len(parts) == 6:
                 rows.append({"depth": int(parts[0]), "cls": parts[1], "id": int(parts[2]), "style": int(parts[3], 16),
-                             "rect": tuple(int(v) for v in parts[4].split(",")), "text": parts[5]})
+                             "rect": tuple(int(v) for v in parts[4].split(",")), "text": parts[5].replace("\x1f", "\n")})
         return rows
 
     def static_texts(self, wid=None):

@@ -182,14 +182,20 @@ int Test(const char* path) {
 }
 
 #ifdef _WIN32
-void PrintFailure(int32_t index, const char* name, uint32_t result, void*) {
-  std::printf("%d\t%s\t%s\n", index, ZipResultName(result), name);
-}
+// Prints each entry not written; a file another program holds is waited
+// for one round, as the installer's unattended run waits.
+class PrintFailures final : public UnpackObserver {
+ public:
+  void EntryDone(const UnpackedEntry& entry) override {
+    if (entry.result != ZRES_OK) std::printf("%d\t%s\t%s\n", entry.index, ZipResultName(entry.result), entry.name);
+  }
+};
 
 int Extract(const char* path, const char* folder) {
   OpenArchive archive;
   if (!archive.Open(path)) return kExitFailed;
-  const PayloadResult result = UnpackArchive(archive.handle(), folder, PrintFailure, nullptr);
+  PrintFailures print;
+  const PayloadResult result = UnpackArchive(archive.handle(), folder, &print);
   return result.Complete() ? kExitOk : kExitFailed;
 }
 #endif

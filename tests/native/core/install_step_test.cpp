@@ -199,15 +199,23 @@ TEST_F(InstallStepTest, RunningClientQuestionOnlyWhereItCanBeSeen) {
   }
 }
 
+// Held files alone give 5; any other failure among them gives 2.
 TEST_F(InstallStepTest, PayloadFailureIsTheOutcomeButTheRestStillRuns) {
-  const PayloadResult failures[] = {{false, 0, 0}, {true, 97, 1}};
-  for (const auto& payload : failures) {
+  const struct {
+    PayloadResult payload;
+    InstallOutcome outcome;
+  } rows[] = {
+      {{false, 0, 0, 0, 0}, InstallOutcome::PayloadFailed},
+      {{true, 97, 1, 0, 0}, InstallOutcome::PayloadFailed},
+      {{true, 97, 2, 0, 1}, InstallOutcome::PayloadFailed},
+      {{true, 97, 2, 0, 2}, InstallOutcome::FilesHeld},
+  };
+  for (const auto& row : rows) {
     RecordingActions a;
-    a.payload = payload;
+    a.payload = row.payload;
     InstallState s = state;
     EXPECT_TRUE(RunInstallStep(s, a));
-    EXPECT_EQ(s.m_outcome, InstallOutcome::PayloadFailed);
-    EXPECT_EQ(InstallExitStatus(s.m_outcome), 2);
+    EXPECT_EQ(s.m_outcome, row.outcome) << row.payload.failedCount << " " << row.payload.heldCount;
     EXPECT_EQ(a.calls.size(), 22u);  // values, log, shortcuts and the report follow all the same
   }
 }
@@ -340,6 +348,8 @@ TEST(InstallExitStatus, EachOutcomeHasItsStatus) {
   EXPECT_EQ(InstallExitStatus(InstallOutcome::PayloadFailed), 2);
   EXPECT_EQ(InstallExitStatus(InstallOutcome::AlreadyRunning), 3);
   EXPECT_EQ(InstallExitStatus(InstallOutcome::NotStarted), 2);
+  EXPECT_EQ(InstallExitStatus(InstallOutcome::NoSpace), 4);
+  EXPECT_EQ(InstallExitStatus(InstallOutcome::FilesHeld), 5);
 }
 
 // A session that ends: the earned outcome once the step has ended or only

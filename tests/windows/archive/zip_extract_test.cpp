@@ -85,6 +85,26 @@ void RemoveTree(const std::string& path) {
   ::RemoveDirectoryA(path.c_str());
 }
 
+// Records the entries unpacking could not write.
+class FailureRecorder : public UnpackObserver {
+ public:
+  struct Failure {
+    int32_t index;
+    std::string name;
+    uint32_t result;
+  };
+  void EntryDone(const UnpackedEntry& entry) override {
+    if (entry.result != ZRES_OK) failures_.push_back({entry.index, entry.name, entry.result});
+  }
+  size_t size() const { return failures_.size(); }
+  std::vector<Failure>::const_iterator begin() const { return failures_.begin(); }
+  std::vector<Failure>::const_iterator end() const { return failures_.end(); }
+  const Failure& operator[](size_t i) const { return failures_[i]; }
+
+ private:
+  std::vector<Failure> failures_;
+};
+
 // Whether this Wine can create a file with a double-byte GBK name at all: it
 // maps names to the Linux locale's charset and fails without a CJK locale.
 bool CanNameFilesInGbk(const std::string& folder) {
@@ -308,6 +328,70 @@ TEST_F(ExtractTest, FileHeldOpenIsNotReplaced) {
   EXPECT_EQ("new", ReadAll(Path("held.exe")));
 }
 
+namespace {
+DWORD WINAPI ReleaseAfter300Ms(void* handle) {
+  ::Sleep(300);
+  return ::CloseHandle(handle) ? 0 : 1;
+}
+}  // namespace
+
+// With a waiter, a held file is tried again: a brief hold is waited out
+// within the first round; one that outlasts the round is asked about, and
+// another round replaces it once the holder lets go; a waiter that gives up
+// leaves the old file and nothing beside it.
+TEST_F(ExtractTest, HeldFileIsWaitedForThenAskedAbout) {
+  struct Waiter : ZipHeldFileWaiter {
+    HANDLE held = INVALID_HANDLE_VALUE;
+    int asked = 0;
+    bool again = true;
+    bool WaitAgain(const char*, uint32_t) override {
+      ++asked;
+      if (again) ::CloseHandle(held);  // the holder ends while the question is open
+      return again;
+    }
+  } waiter;
+  Open({FileEntry("held.dat", "new")});
+  const std::string path = Path("held.dat");
+  const auto hold = [&] {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fputs("old", f);
+    std::fclose(f);
+    return ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  };
+  uint32_t heldMs = 0;
+
+  // Released by another thread after 300 ms: no question.
+  waiter.held = hold();
+  ASSERT_NE(waiter.held, INVALID_HANDLE_VALUE);
+  HANDLE releaser = ::CreateThread(nullptr, 0, ReleaseAfter300Ms, waiter.held, 0, nullptr);
+  EXPECT_EQ(ZRES_OK, ZipExtractEntryWaiting(handle_, 0, path.c_str(), &waiter, &heldMs));
+  ::WaitForSingleObject(releaser, INFINITE);
+  ::CloseHandle(releaser);
+  EXPECT_EQ(0, waiter.asked);
+  EXPECT_GE(heldMs, 250u);
+  EXPECT_LT(heldMs, 3000u);
+  EXPECT_EQ("new", ReadAll(path));
+
+  // Held past the round: asked once, then replaced.
+  waiter.held = hold();
+  EXPECT_EQ(ZRES_OK, ZipExtractEntryWaiting(handle_, 0, path.c_str(), &waiter, &heldMs));
+  EXPECT_EQ(1, waiter.asked);
+  EXPECT_GE(heldMs, 10000u);
+  EXPECT_EQ("new", ReadAll(path));
+
+  // Given up: the old file, its holder's error, nothing left beside it.
+  waiter.held = hold();
+  waiter.again = false;
+  waiter.asked = 0;
+  EXPECT_EQ(ZRES_FILE_HELD, ZipExtractEntryWaiting(handle_, 0, path.c_str(), &waiter, &heldMs));
+  const DWORD error = ::GetLastError();
+  EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
+  ::CloseHandle(waiter.held);
+  EXPECT_EQ(1, waiter.asked);
+  EXPECT_EQ("old", ReadAll(path));
+  EXPECT_EQ(std::vector<std::string>{"held.dat"}, Children(root_));
+}
+
 // Names Windows reads as devices or NTFS streams fail alone; nothing of them
 // is created, and the good entry beside them is installed.
 TEST_F(ExtractTest, DeviceAndStreamNamesFailAlone) {
@@ -318,18 +402,13 @@ TEST_F(ExtractTest, DeviceAndStreamNamesFailAlone) {
   entries.push_back(FolderEntry("LPT3/"));
   entries.push_back(FileEntry("good.txt", "good"));
   Open(entries);
-  std::vector<std::pair<std::string, uint32_t>> failures;
-  const PayloadResult result = UnpackArchive(
-      handle_, root_.c_str(),
-      [](int32_t, const char* name, uint32_t code, void* context) {
-        static_cast<std::vector<std::pair<std::string, uint32_t>>*>(context)->emplace_back(name, code);
-      },
-      &failures);
+  FailureRecorder failures;
+  const PayloadResult result = UnpackArchive(handle_, root_.c_str(), &failures);
   EXPECT_EQ(static_cast<int>(unsafe.size()) + 1, result.failedCount);
   ASSERT_EQ(unsafe.size() + 1, failures.size());
   for (size_t i = 0; i < unsafe.size(); ++i) {
-    EXPECT_EQ(unsafe[i], failures[i].first);
-    EXPECT_EQ(ZRES_CANNOT_OPEN, failures[i].second) << unsafe[i];
+    EXPECT_EQ(unsafe[i], failures[i].name);
+    EXPECT_EQ(ZRES_CANNOT_OPEN, failures[i].result) << unsafe[i];
   }
   EXPECT_EQ(std::vector<std::string>{"good.txt"}, Children(root_));
   EXPECT_EQ("good", ReadAll(Path("good.txt")));
@@ -389,18 +468,8 @@ TEST_F(ExtractTest, UnpackingGoesOnPastFailedEntriesAndStaysInside) {
   Open({FolderEntry("empty/"), bad, FileEntry("keep/ok.txt", "ok"), FileEntry("../evil.txt", "evil"),
         FileEntry("x/../../evil2.txt", "evil"), korean, utf8});
   ASSERT_TRUE(::CreateDirectoryA(Path("inner").c_str(), nullptr));
-  struct Failure {
-    int32_t index;
-    std::string name;
-    uint32_t result;
-  };
-  std::vector<Failure> failures;
-  const PayloadResult result = UnpackArchive(
-      handle_, Path("inner").c_str(),
-      [](int32_t index, const char* name, uint32_t code, void* context) {
-        static_cast<std::vector<Failure>*>(context)->push_back({index, name, code});
-      },
-      &failures);
+  FailureRecorder failures;
+  const PayloadResult result = UnpackArchive(handle_, Path("inner").c_str(), &failures);
   EXPECT_TRUE(result.opened);
   EXPECT_EQ(7, result.entryCount);
   ASSERT_LE(1u, failures.size());
@@ -412,7 +481,7 @@ TEST_F(ExtractTest, UnpackingGoesOnPastFailedEntriesAndStaysInside) {
   EXPECT_TRUE(IsFolder(Path("inner\\empty")));
   EXPECT_EQ("ok", ReadAll(Path("inner\\keep\\ok.txt")));
   EXPECT_EQ(1, std::count_if(failures.begin(), failures.end(),
-                             [](const Failure& f) { return f.index == 5 && f.result == ZRES_BAD_NAME; }));
+                             [](const FailureRecorder::Failure& f) { return f.index == 5 && f.result == ZRES_BAD_NAME; }));
   if (CanNameFilesInGbk(root_)) {
     EXPECT_EQ("utf-8", ReadAll(Path("inner\\\xCD\xBC\xC6\xAC\\\xB1\xB3\xBE\xB0.txt")));
   }

@@ -1,4 +1,4 @@
-// winmsg.exe NAME close [WHEN [LATER]] | NAME query | NAME endsession: speaks to the installer's main window (the
+// winmsg.exe NAME close [WHEN [LATER]] | NAME query | NAME endsession | NAME type TEXT: speaks to the installer's main window (the
 // top-level window, shown or hidden, marked with the installer's window
 // property) of a process whose executable is NAME, as the system would. It
 // waits up to 30 s for the window, then prints "key \t value" lines:
@@ -14,6 +14,11 @@
 //                     tell it (ShutdownBlockReasonQuery missing, as in Wine 8)
 //   endsession  sends WM_ENDSESSION (TRUE, a logoff): the session ends
 //               whatever the window said
+//   type    enters TEXT into the control that has the keyboard focus in
+//           the window's thread, as an input method does: one WM_CHAR per
+//           UTF-16 unit, each only once the one before shows in the
+//           control's text (xdotool's way, a key remapped for a moment,
+//           lost characters under load)
 // Exit status 0, or 1 when no such window appeared or it did not answer.
 #include <windows.h>
 #include <shellapi.h>
@@ -21,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <string>
 
 #include "processes_named.h"
 
@@ -58,6 +64,44 @@ void PrintReason(HWND window) {
   std::printf("reason\t%s\n", text);
 }
 
+// The wide command line's argument index, or empty.
+std::wstring Argument(int index) {
+  int count = 0;
+  LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::wstring argument = args != nullptr && index < count ? args[index] : L"";
+  ::LocalFree(args);
+  return argument;
+}
+
+std::wstring TextOf(HWND control) {
+  wchar_t text[1024] = {};
+  DWORD_PTR length = 0;
+  if (!::SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &length)) {
+    return L"";
+  }
+  return text;
+}
+
+// Types text into the focused control of window's thread; false when a
+// character does not show within 5 s.
+bool Type(HWND window, const std::wstring& text) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) || info.hwndFocus == nullptr) return false;
+  const std::wstring before = TextOf(info.hwndFocus);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!::PostMessageW(info.hwndFocus, WM_CHAR, text[i], 1)) return false;
+    const std::wstring expected = text.substr(0, i + 1);
+    bool shown = false;
+    for (DWORD start = ::GetTickCount(); !shown && ::GetTickCount() - start < 5000; ::Sleep(20)) {
+      const std::wstring now = TextOf(info.hwndFocus);
+      shown = now.size() >= before.size() + expected.size() && now.find(expected, before.size()) != std::wstring::npos;
+    }
+    if (!shown) return false;
+  }
+  return true;
+}
+
 // Whether the file named by argument index exists. The names are read from
 // the wide command line: the narrow argv would hold them in the system's code
 // page.
@@ -91,6 +135,7 @@ int main(int argc, char** argv) {
     if (argc > 4) std::printf("later\t%d\n", FileExists(4) ? 1 : 0);
     return 0;
   }
+  if (std::strcmp(argv[2], "type") == 0) return Type(window, Argument(3)) ? 0 : 1;
   DWORD_PTR answer = 0;
   if (std::strcmp(argv[2], "endsession") == 0) {
     (void)::SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer);

@@ -2,6 +2,8 @@
 // executable is NAME (default kvsetup.exe), one line each in GBK, for end-to-end
 // tests that need what X cannot tell them (child controls are not X windows):
 //   depth \t class \t control ID \t style (hex) \t x,y,w,h (top-level client coordinates) \t text
+// A text's line breaks (a message box's) are written as 0x1F, so that each
+// window stays one line.
 // A top-level window has depth 0; its descendants follow it, depth first.
 #include <windows.h>
 
@@ -28,13 +30,17 @@ void Print(HWND window, HWND top, int depth) {
                              &copied)) {
     ::GetWindowTextW(window, text, 1024);
   }
+  std::wstring shown;
+  for (const wchar_t* c = text; *c != L'\0'; ++c) {
+    if (*c != L'\r') shown += *c == L'\n' ? L'\x1f' : *c;
+  }
   RECT rc;
   ::GetWindowRect(window, &rc);
   POINT origin = {0, 0};
   ::ClientToScreen(top, &origin);
   std::printf("%d\t%s\t%d\t%08lx\t%ld,%ld,%ld,%ld\t%s\n", depth, GbkOf(cls).c_str(), ::GetDlgCtrlID(window),
               static_cast<unsigned long>(::GetWindowLongW(window, GWL_STYLE)), rc.left - origin.x,
-              rc.top - origin.y, rc.right - rc.left, rc.bottom - rc.top, GbkOf(text).c_str());
+              rc.top - origin.y, rc.right - rc.left, rc.bottom - rc.top, GbkOf(shown.c_str()).c_str());
 }
 
 void PrintTree(HWND window, HWND top, int depth) {

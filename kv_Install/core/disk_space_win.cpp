@@ -1,0 +1,58 @@
+#include "core/disk_space_win.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "archive/payload.h"
+#include "base/gbk_text.h"
+#include "base/wide.h"
+#include "core/disk_space.h"
+
+namespace {
+
+bool IsFolder(const std::string& path) {
+  const WidePath wide(path.c_str());
+  const DWORD attributes = wide.ok() ? ::GetFileAttributesW(wide.c_str()) : INVALID_FILE_ATTRIBUTES;
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The size of the file at path, 0 when there is none.
+uint64_t ExistingSize(const char* path) {
+  const WidePath wide(path);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!wide.ok() || !::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return 0;
+  }
+  return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+}  // namespace
+
+SpaceCheck CheckDiskSpace(const std::string& installDir) {
+  SpaceCheck check;
+  std::vector<PlannedFile> files;
+  const auto plan = [](const char* target, uint32_t size, void* list) {
+    static_cast<std::vector<PlannedFile>*>(list)->push_back({size, ExistingSize(target)});
+  };
+  if (!ForEachPayloadFile(installDir.c_str(), plan, &files)) return check;  // the unpacking will say why
+
+  // The folder may not exist yet: the drive is asked through the nearest
+  // folder that does (a path that is not there gives no figures).
+  const std::string nearest = NearestExistingFolder(installDir, IsFolder);
+  const WidePath wideNearest(nearest.c_str());
+  wchar_t root[MAX_PATH + 1];
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+  ULARGE_INTEGER available, total, totalFree;
+  if (nearest.empty() || !wideNearest.ok() || !::GetVolumePathNameW(wideNearest.c_str(), root, MAX_PATH + 1) ||
+      !::GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters) ||
+      !::GetDiskFreeSpaceExW(wideNearest.c_str(), &available, &total, &totalFree)) {
+    return check;
+  }
+  check.needBytes = SpaceNeeded(files, sectorsPerCluster * bytesPerSector);
+  check.freeBytes = available.QuadPart;
+  check.volume = NarrowOrPlaceholder(AsU16(root));
+  check.enough = check.freeBytes >= check.needBytes;
+  return check;
+}
