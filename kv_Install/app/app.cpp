@@ -6,11 +6,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "base/wide.h"
 #include "core/command_line.h"
 #include "core/dll_search.h"
 #include "core/error_lines.h"
+#include "core/setup_log.h"
 #include "skin/theme.h"
 #include "ui/main_dlg.h"
 
@@ -45,6 +47,61 @@ void NoWindow(InstallState& state, const char* what) {
   state.m_outcome = InstallOutcome::NotStarted;
 }
 
+// The program's own version, from its version resource: "1.4.3.0", or "(no
+// version)" for a build without one.
+std::string ProgramVersion() {
+  HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));  // RT_VERSION
+  const DWORD size = resource != nullptr ? ::SizeofResource(nullptr, resource) : 0;
+  HGLOBAL loaded = resource != nullptr ? ::LoadResource(nullptr, resource) : nullptr;
+  const auto* data = static_cast<const unsigned char*>(loaded != nullptr ? ::LockResource(loaded) : nullptr);
+  // VS_FIXEDFILEINFO starts with its signature, 32-bit aligned in the block.
+  for (DWORD at = 0; data != nullptr && at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
+    VS_FIXEDFILEINFO info;
+    std::memcpy(&info, data + at, sizeof info);
+    if (info.dwSignature != 0xFEEF04BD) continue;
+    char text[48];
+    (void)std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu", info.dwProductVersionMS >> 16,
+                        info.dwProductVersionMS & 0xFFFF, info.dwProductVersionLS >> 16,
+                        info.dwProductVersionLS & 0xFFFF);
+    return text;
+  }
+  return "(no version)";
+}
+
+// /? : the options and the exit statuses, on standard error in English and,
+// for a person, in a box in the wizard's words.
+void ShowHelp(const InstallState& state, const std::string& appName) {
+  const char* text = HelpTextEnglish();
+  for (const char* end; (end = std::strchr(text, '\n')) != nullptr; text = end + 1) {
+    WriteStandardError(std::string(text, end).c_str());
+  }
+  WriteStandardError(text);
+  if (!state.m_bAdmin) {
+    ::MessageBoxW(nullptr, WStr(Wide(HelpText())), WStr(Wide(appName)), MB_OK | MB_ICONINFORMATION);
+  }
+}
+
+// Opens the /LOG file and writes its first lines; false when it cannot be
+// made, said where the run says things (nothing is installed then).
+bool StartSetupLog(const InstallState& state, const std::string& appName) {
+  if (!state.m_options.logGiven) return true;
+  const std::string log = NarrowOrPlaceholder(state.m_options.log);
+  if (state.m_options.log.empty() || !OpenSetupLog(state.m_options.log)) {
+    char why[80];
+    (void)std::snprintf(why, sizeof why, "system error %lu", state.m_options.log.empty() ? 0ul : ::GetLastError());
+    if (state.m_bAdmin) {
+      WriteErrorLine(("the log file \"" + log + "\" given by /LOG cannot be written (" + why + "); nothing was installed").c_str());
+    } else {
+      ::MessageBoxW(nullptr, WStr(Wide("无法写入日志文件：" + log + "（" + why + "）")), WStr(Wide(appName)),
+                    MB_OK | MB_ICONWARNING);
+    }
+    return false;
+  }
+  LogLine("kvsetup " + ProgramVersion() + " started: " + NarrowOrPlaceholder(AsU16(::GetCommandLineW())));
+  LogLine(state.m_bAdmin ? "unattended run" : "wizard");
+  return true;
+}
+
 BOOL CALLBACK FindInstallerWindow(HWND window, LPARAM found) {
   if (!::IsWindowVisible(window) || ::GetPropA(window, kInstallerWindowProperty) == nullptr) return TRUE;
   *reinterpret_cast<HWND*>(found) = window;
@@ -63,6 +120,25 @@ bool Ckv_InstallApp::AnotherInstallerRuns() {
 }
 
 BOOL Ckv_InstallApp::InitInstance() {
+  // Taken as UTF-16: a folder given by /DIR reaches the folder rules as typed.
+  m_options = ParseCommandLine(AsU16(::GetCommandLineW()));
+  m_bAdmin = m_options.unattended ? 1 : 0;
+  m_bDesktopIcon = m_options.noDesktop ? 0 : 1;
+  if (m_options.help) {
+    ShowHelp(*this, AppName());
+    m_outcome = InstallOutcome::HelpShown;
+    return FALSE;
+  }
+  if (!StartSetupLog(*this, AppName())) {
+    m_outcome = InstallOutcome::NotStarted;
+    return FALSE;
+  }
+  // Other installers' switches are passed over, so that scripts written for
+  // them keep working; each is said.
+  for (const std::u16string& word : m_options.unknown) {
+    WriteErrorLine(("unknown option " + NarrowOrPlaceholder(word) + ", passed over").c_str());
+  }
+
   // Without the DLLs the windows draw with there is no wizard to show, and
   // no window to carry an unattended install: the run ends with 2 at once.
   DWORD dllError = 0;
@@ -79,11 +155,7 @@ BOOL Ckv_InstallApp::InitInstance() {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
   (void)::InitCommonControlsEx(&controls);
 
-  m_bDesktopIcon = 1;
   m_bRunAfterInstall = 0;
-  // The command line is only searched: a character GBK cannot hold (a
-  // download folder named in Korean, say) stands as '?' and harms nothing.
-  m_bAdmin = IsUnattendedCommandLine(NarrowOrPlaceholder(AsU16(::GetCommandLineW())).c_str()) ? 1 : 0;
 
   if (AnotherInstallerRuns()) {
     // Unattended: a status of its own, at once. Interactive: the running
@@ -160,6 +232,7 @@ int Ckv_InstallApp::Run() {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  if (theApp.InitInstance()) return theApp.Run();
-  return theApp.ExitStatus();
+  const int status = theApp.InitInstance() ? theApp.Run() : theApp.ExitStatus();
+  EndSetupLog(status);
+  return status;
 }

@@ -166,6 +166,7 @@ uint32_t ReplaceTarget(const WidePath& temp, const WidePath& target, const char*
   const DWORD firstTry = ::GetTickCount();
   DWORD roundStart = firstTry;
   HeldFileWait wait;
+  bool held = false;
   for (;;) {
     if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
     const DWORD error = ::GetLastError();
@@ -175,6 +176,7 @@ uint32_t ReplaceTarget(const WidePath& temp, const WidePath& target, const char*
       ::SetLastError(error);
       return ZRES_CANNOT_OPEN;
     }
+    held = true;
     const uint32_t pause = wait.NextPause(::GetTickCount() - roundStart);
     if (pause != 0) {
       ::Sleep(pause);
@@ -188,7 +190,8 @@ uint32_t ReplaceTarget(const WidePath& temp, const WidePath& target, const char*
     wait = HeldFileWait();
     roundStart = ::GetTickCount();
   }
-  if (heldMs != nullptr) *heldMs = ::GetTickCount() - firstTry;
+  // Only a target that was held has been waited for.
+  if (heldMs != nullptr && held) *heldMs = ::GetTickCount() - firstTry;
   return ZRES_OK;
 }
 

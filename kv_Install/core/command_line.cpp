@@ -2,23 +2,115 @@
 
 #include "base/mbcs.h"
 
-const char* SkipProgramPath(const char* commandLine) {
-  if (commandLine == nullptr) return "";
-  const char* p = commandLine;
-  while (*p == ' ' || *p == '\t') ++p;
-  if (*p == '"') {
-    // The path runs to the closing quote (or to the end of a broken line).
-    p = MbcsNext(p);
-    while (*p != '\0' && *p != '"') p = MbcsNext(p);
-    if (*p == '"') ++p;
-  } else {
-    while (*p != '\0' && *p != ' ' && *p != '\t') p = MbcsNext(p);
+namespace {
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+// The arguments of a Windows command line: what follows the program's path,
+// which is either quoted ("C:\a b\x.exe" ...) or ends at the first blank.
+std::u16string_view SkipProgramPath(std::u16string_view line) {
+  size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  if (i < line.size() && line[i] == u'"') {
+    const size_t close = line.find(u'"', i + 1);
+    return close == std::u16string_view::npos ? std::u16string_view() : line.substr(close + 1);
   }
-  return p;
+  while (i < line.size() && !IsBlank(line[i])) ++i;
+  return line.substr(i);
 }
 
-bool IsUnattendedCommandLine(const char* commandLine) {
-  return MbcsFind(SkipProgramPath(commandLine), "admin") != nullptr;
+// ASCII case-insensitive equality of a word's name part with an option name.
+bool NameIs(std::u16string_view name, const char* option) {
+  size_t i = 0;
+  for (; option[i] != '\0'; ++i) {
+    if (i >= name.size()) return false;
+    char16_t c = name[i];
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    if (c != static_cast<char16_t>(option[i])) return false;
+  }
+  return i == name.size();
+}
+
+}  // namespace
+
+CommandLineOptions ParseCommandLine(std::u16string_view commandLine) {
+  CommandLineOptions options;
+  const std::u16string_view args = SkipProgramPath(commandLine);
+  // The arguments with every /DIR and /LOG value blanked out: where "admin"
+  // is looked for.
+  std::u16string outside(args);
+  size_t i = 0;
+  while (i < args.size()) {
+    while (i < args.size() && IsBlank(args[i])) ++i;
+    if (i >= args.size()) break;
+    // One word: up to an unquoted blank; quotes group and are dropped.
+    std::u16string word;
+    size_t valueStart = std::u16string::npos;  // in args, just past the first '='
+    bool quoted = false;
+    for (; i < args.size() && (quoted || !IsBlank(args[i])); ++i) {
+      if (args[i] == u'"') {
+        quoted = !quoted;
+        continue;
+      }
+      if (args[i] == u'=' && valueStart == std::u16string::npos) valueStart = i + 1;
+      word += args[i];
+    }
+    if (word.empty() || word[0] != u'/') continue;
+    const size_t equals = word.find(u'=');
+    const std::u16string_view name = std::u16string_view(word).substr(0, equals);
+    const std::u16string value = equals == std::u16string::npos ? std::u16string() : word.substr(equals + 1);
+    const bool takesValue = NameIs(name, "/DIR") || NameIs(name, "/LOG");
+    if (takesValue && valueStart != std::u16string::npos) {
+      for (size_t k = valueStart; k < i; ++k) outside[k] = u' ';
+    }
+    if (NameIs(name, "/DIR")) {
+      options.dirGiven = true;
+      options.dir = value;
+    } else if (NameIs(name, "/LOG")) {
+      options.logGiven = true;
+      options.log = value;
+    } else if (equals == std::u16string::npos && NameIs(name, "/NODESKTOP")) {
+      options.noDesktop = true;
+    } else if (equals == std::u16string::npos && (NameIs(name, "/?") || NameIs(name, "/HELP"))) {
+      options.help = true;
+    } else {
+      options.unknown.push_back(word);
+    }
+  }
+  options.unattended = outside.find(u"admin") != std::u16string::npos;
+  return options;
+}
+
+const char* HelpText() {
+  return "用法：kvsetup.exe [admin] [/DIR=安装位置] [/LOG=日志文件] [/NODESKTOP] [/?]\n\n"
+         "admin：无人值守安装，不显示向导\n"
+         "/DIR=安装位置：安装到此文件夹（须为完整路径）\n"
+         "/LOG=日志文件：把安装过程写入此文件（UTF-8，已有则追加）\n"
+         "/NODESKTOP：不创建桌面图标\n"
+         "/? 或 /HELP：显示本说明\n\n"
+         "退出代码：\n"
+         "0：安装成功，或已取消\n"
+         "1：未结束正在运行的 Kelvane，未安装任何文件\n"
+         "2：安装失败或无法开始\n"
+         "3：另一个安装程序正在运行\n"
+         "4：磁盘空间不足，未安装任何文件\n"
+         "5：有文件被其他程序占用，未能替换";
+}
+
+const char* HelpTextEnglish() {
+  return "usage: kvsetup.exe [admin] [/DIR=folder] [/LOG=file] [/NODESKTOP] [/?]\n"
+         "  admin        install unattended, without the wizard\n"
+         "  /DIR=folder  install into this folder (a complete path)\n"
+         "  /LOG=file    write what the install does to this file (UTF-8, appended to)\n"
+         "  /NODESKTOP   make no desktop shortcut\n"
+         "  /? or /HELP  show this list\n"
+         "exit status:\n"
+         "  0  installed, or cancelled\n"
+         "  1  the running Kelvane was not ended; nothing was installed\n"
+         "  2  the install failed or could not start\n"
+         "  3  another installer was running\n"
+         "  4  not enough disk space; nothing was installed\n"
+         "  5  files held by other programs were not replaced";
 }
 
 std::string ProgramTitle(const std::string& modulePath) {

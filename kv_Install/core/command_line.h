@@ -1,17 +1,37 @@
+// What the command line asks for. Plain C++ over the UTF-16 command line, so
+// that a folder named in any script reaches the folder rules as typed.
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
-// Pointer to the arguments of a Windows command line: what follows the
-// program's path, which is either quoted ("C:\a b\x.exe" ...) or ends at the
-// first blank. Never null; an empty string when there are no arguments.
-const char* SkipProgramPath(const char* commandLine);
+// The options, anywhere after the program's path, each a word of its own:
+// /DIR=folder, /LOG=file, /NODESKTOP, /? and /HELP, case-insensitive; a value
+// may be quoted ("/DIR="D:\My Apps\Kelvane"", or quotes around the whole
+// word). Quotes only group: a backslash is always itself, so a folder may end
+// in one ("D:\Apps\"). Given twice, the last counts. Any other word that
+// starts with '/' is passed over.
+struct CommandLineOptions {
+  // "admin" selects the unattended run wherever it stands outside a /DIR or
+  // /LOG value: case-sensitive, in any argument (-xadminx too), never in the
+  // program's own path.
+  bool unattended = false;
+  bool dirGiven = false;
+  std::u16string dir;  // as given; "/DIR" or "/DIR=" gives an empty one
+  bool logGiven = false;
+  std::u16string log;
+  bool noDesktop = false;
+  bool help = false;
+  std::vector<std::u16string> unknown;  // the other '/' words, as written
+};
 
-// True when the unattended run is asked for: "admin" occurs, case-sensitively
-// and character by character in code page 936, anywhere in the arguments. The
-// program's own path is not searched, so an installer started from a folder of
-// a user named admin still runs interactively.
-bool IsUnattendedCommandLine(const char* commandLine);
+CommandLineOptions ParseCommandLine(std::u16string_view commandLine);
+
+// The options and the exit statuses, as /? shows them: in the wizard's words
+// (GBK) and in English for standard error (ASCII, lines joined by "\n").
+const char* HelpText();
+const char* HelpTextEnglish();
 
 // The application's name as message boxes show it: the file name of the
 // program's path without its extension ("C:\x\kvsetup.exe" gives "kvsetup").

@@ -8,6 +8,7 @@
 #include "base/gbk_text.h"
 #include "base/wide.h"
 #include "core/disk_space.h"
+#include "core/setup_log.h"
 
 namespace {
 
@@ -54,5 +55,7 @@ SpaceCheck CheckDiskSpace(const std::string& installDir) {
   check.freeBytes = available.QuadPart;
   check.volume = NarrowOrPlaceholder(AsU16(root));
   check.enough = check.freeBytes >= check.needBytes;
+  LogLine("disk " + check.volume + ": " + std::to_string(check.needBytes) + " bytes needed, " +
+          std::to_string(check.freeBytes) + " free");
   return check;
 }

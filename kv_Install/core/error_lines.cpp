@@ -7,16 +7,25 @@
 
 #include "archive/zip_reader.h"
 #include "base/wide.h"
+#include "core/setup_log.h"
 
-void WriteErrorLine(const char* text) {
+void WriteStandardError(const char* text) {
   HANDLE out = ::GetStdHandle(STD_ERROR_HANDLE);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
-  const std::u16string wide = u"kvsetup: " + Wide(text) + u"\r\n";
-  char utf8[2048];  // each GBK byte at most 1.5 UTF-8 bytes
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, WStr(wide), static_cast<int>(wide.size()), utf8, sizeof utf8,
-                                      nullptr, nullptr);
+  const std::u16string wide = Wide(text) + u"\r\n";
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, WStr(wide), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                      nullptr);
+  if (n <= 0) return;
+  std::string utf8(static_cast<size_t>(n), '\0');
+  (void)::WideCharToMultiByte(CP_UTF8, 0, WStr(wide), static_cast<int>(wide.size()), &utf8[0], n, nullptr, nullptr);
   DWORD written = 0;
-  if (n > 0) (void)::WriteFile(out, utf8, static_cast<DWORD>(n), &written, nullptr);
+  (void)::WriteFile(out, utf8.data(), static_cast<DWORD>(n), &written, nullptr);
+}
+
+void WriteErrorLine(const char* text) {
+  const std::string line = std::string("kvsetup: ") + text;
+  LogLine(line);  // and in the /LOG file, where there is one
+  WriteStandardError(line.c_str());
 }
 
 void WriteEntryError(int32_t index, const char* name, uint32_t result, unsigned long systemError) {

@@ -7,7 +7,11 @@
 
 #include <cstdint>
 
-// text in GBK, without the line's end; "kvsetup: " goes before it.
+// text in GBK, without the line's end, as it stands (it may hold several
+// lines, "\n" between them).
+void WriteStandardError(const char* text);
+// text in GBK, without the line's end; "kvsetup: " goes before it. The line
+// goes to the /LOG file too.
 void WriteErrorLine(const char* text);
 // An entry of the payload that was not written: its index, its name (GBK),
 // the unpacking's result code and the system's error code at the failure.

@@ -10,6 +10,7 @@
 #include "core/file_holders.h"
 #include "core/process.h"
 #include "core/registration.h"
+#include "core/setup_log.h"
 #include "core/shell_links.h"
 #include "report/install_log.h"
 #include "report/settings.h"
@@ -30,6 +31,11 @@ bool Win32InstallActions::AskToEndRunningClient() {
   return ::MessageBoxW(owner_, WStr(Wide("发现Kelvane正在运行，是否终止?")), WStr(Wide("提示")), MB_OKCANCEL) == IDOK;
 }
 
+void Win32InstallActions::EndProcess(uint32_t processId) {
+  EndProcessAndWait(processId);
+  LogLine("process " + std::to_string(processId) + " ended");
+}
+
 bool Win32InstallActions::DesktopVisible() {
   // The window station's flag says whether its desktops are shown anywhere:
   // set on a user's, clear on a service's (session 0). A station whose flags
@@ -45,13 +51,13 @@ bool Win32InstallActions::DesktopVisible() {
 
 void Win32InstallActions::SayOnStandardError(const char* text) { WriteErrorLine(text); }
 
-void Win32InstallActions::EndProcess(uint32_t processId) { EndProcessAndWait(processId); }
 
 void Win32InstallActions::EndInstaller(int exitStatus) {
   if (exitStatus == InstallExitStatus(InstallOutcome::Refused)) {
     WriteErrorLine("the running program was not ended; nothing was installed");
   }
   // Through the runtime's exit processing, so the registered handlers run.
+  EndSetupLog(exitStatus);
   std::exit(exitStatus);
 }
 
@@ -67,12 +73,34 @@ std::string DisplayPath(const char* path) {
   return text;
 }
 
+// The setup log's line for an entry: what it became, its bytes, why not,
+// and how long another program held it.
+void LogEntry(const UnpackedEntry& entry) {
+  char line[512];
+  int n = std::snprintf(line, sizeof line, "entry %ld %.300s: ", static_cast<long>(entry.index), entry.name);
+  if (entry.result != ZRES_OK) {
+    n += std::snprintf(line + n, sizeof line - n, "not written, %s, system error %lu", ZipResultName(entry.result),
+                       entry.systemError);
+  } else if (entry.folder) {
+    n += std::snprintf(line + n, sizeof line - n, "folder");
+  } else {
+    n += std::snprintf(line + n, sizeof line - n, "written, %llu bytes", static_cast<unsigned long long>(entry.bytes));
+  }
+  if (entry.heldMs != 0) {
+    (void)std::snprintf(line + n, sizeof line - n, ", held by another program for %lu.%lu s",
+                        static_cast<unsigned long>(entry.heldMs / 1000),
+                        static_cast<unsigned long>(entry.heldMs % 1000 / 100));
+  }
+  LogLine(line);
+}
+
 // Says each entry not written, and asks about a file another program holds.
 class InstallUnpackObserver final : public UnpackObserver {
  public:
   explicit InstallUnpackObserver(Win32InstallActions& actions) : actions_(actions) {}
 
   void EntryDone(const UnpackedEntry& entry) override {
+    LogEntry(entry);
     if (entry.result == ZRES_FILE_HELD) {
       WriteHeldEntryError(entry.index, entry.name, entry.systemError, entry.heldMs,
                           FileHolders(DisplayPath(entry.target).c_str()).c_str());
@@ -88,7 +116,9 @@ class InstallUnpackObserver final : public UnpackObserver {
     question += holders.empty() ? std::string("可能是杀毒软件或其他正在运行的程序。")
                                 : "占用它的程序：" + holders + "。";
     question += "\n\n请关闭占用它的程序后点击“重试”。点击“取消”将保留原文件并继续安装其余文件，安装将不完整。";
-    return actions_.AskToWaitForHeldFile(question);
+    const bool again = actions_.AskToWaitForHeldFile(question);
+    LogLine(file + (again ? ": still held, waiting again" : ": still held, left as it was"));
+    return again;
   }
 
  private:
@@ -117,16 +147,26 @@ bool Win32InstallActions::InstalledFileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+namespace {
+
+void LogValue(const char* name, const std::string& data, bool written) {
+  LogLine(std::string("Uninstall value ") + name + " = " + data + (written ? "" : ": not written"));
+}
+
+}  // namespace
+
+// A missing value does not stop the install: the log says so.
 void Win32InstallActions::WriteUninstallValue(const char* name, const char* data) {
-  (void)::WriteUninstallValue(name, data);  // a missing value does not stop the install
+  LogValue(name, data, ::WriteUninstallValue(name, data) != 0);
 }
 
 void Win32InstallActions::WriteUninstallNumber(const char* name, uint32_t data) {
-  (void)::WriteUninstallNumber(name, data);  // as for the text values
+  LogValue(name, std::to_string(data), ::WriteUninstallNumber(name, data) != 0);
 }
 
 void Win32InstallActions::DeleteUninstallValue(const char* name) {
-  (void)::DeleteUninstallValue(name);  // as for the values written
+  (void)::DeleteUninstallValue(name);  // absent already, or not to be removed: the same to the install
+  LogLine(std::string("Uninstall value ") + name + " removed");
 }
 
 void Win32InstallActions::ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) {
@@ -141,7 +181,7 @@ CalendarDate Win32InstallActions::LocalDate() {
 }
 
 void Win32InstallActions::SendInstallLog(const std::string& installDir) {
-  ::SendInstallLog(identity_, installDir.c_str());
+  LogLine("install log (TCP): " + ::SendInstallLog(identity_, installDir.c_str()));
 }
 
 void Win32InstallActions::CreateShellLinks(const std::string& installDir) {
@@ -149,7 +189,10 @@ void Win32InstallActions::CreateShellLinks(const std::string& installDir) {
 }
 
 void Win32InstallActions::SaveShellLink(int csidl, const char* fileName, int which, int inSubfolder) {
-  (void)::SaveShellLink(csidl, fileName, which, inSubfolder);  // a missing shortcut does not stop the install
+  // A missing shortcut does not stop the install: the log says so.
+  const bool saved = ::SaveShellLink(csidl, fileName, which, inSubfolder) != 0;
+  LogLine(std::string("shortcut ") + (csidl == kCsidlDesktopDirectory ? "Desktop\\" : "Programs\\") +
+          (inSubfolder ? "Kelvane\\" : "") + fileName + (saved ? ": saved" : ": not saved"));
 }
 
 void Win32InstallActions::ReadUserNumberText(char* buffer) {
@@ -159,5 +202,5 @@ void Win32InstallActions::ReadUserNumberText(char* buffer) {
 void Win32InstallActions::ReadDownloadSource(char* buffer) { ::ReadDownloadSource(buffer); }
 
 void Win32InstallActions::SendLoggingSetup(int userNumber, const char* downloadSource) {
-  identity_.SendLoggingSetup(userNumber, downloadSource);
+  LogLine("setup report (HTTP): " + identity_.SendLoggingSetup(userNumber, downloadSource));
 }

@@ -4,6 +4,7 @@ int InstallExitStatus(InstallOutcome outcome) {
   switch (outcome) {
     case InstallOutcome::NotRun:
     case InstallOutcome::Installed:
+    case InstallOutcome::HelpShown:
       return 0;
     case InstallOutcome::Refused:
       return 1;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive/payload_result.h"
+#include "core/command_line.h"
 
 // What the install step achieved. The process exit status is derived from it
 // (InstallExitStatus), and the end of the install consults it.
@@ -19,6 +20,7 @@ enum class InstallOutcome {
                   // the unattended folder cannot be used; nothing installed
   NoSpace,        // unattended, the folder's drive has too little free space; nothing installed
   FilesHeld,      // every entry not written was a file another program held
+  HelpShown,      // /? : the options were shown; nothing installed
 };
 
 // Exit status of the process for an outcome: 0 installed (or nothing asked),
@@ -55,6 +57,7 @@ struct InstallState {
   int m_bDesktopIcon = 0;        // 1: make the desktop shortcut
   int m_bRunAfterInstall = 0;    // 1: start kvUpdate.exe when done instead of showing the outcome
   int m_bAdmin = 0;              // 1: unattended run
+  CommandLineOptions m_options;  // what the command line asked for
   InstallOutcome m_outcome = InstallOutcome::NotRun;
   PayloadResult m_payload;       // what unpacking achieved; m_outcome follows from it
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -33,15 +34,23 @@ void ReportIdentity::Load() {
   clientType = 4;
 }
 
-void ReportIdentity::SendLoggingSetup(int userNumber, const char* downloadSource) const {
+std::string ReportIdentity::SendLoggingSetup(int userNumber, const char* downloadSource) const {
   char url[kSetupUrlSize] = {};
   const SetupUrlValues values = {updateHost, contextPath, clientIdentity, clientType,
                                  deviceIp,   userNumber,  downloadSource};
-  if (!BuildSetupUrl(values, url)) return;  // settings too long for a URL: no report rather than a wrong one
+  // Settings too long for a URL: no report rather than a wrong one.
+  if (!BuildSetupUrl(values, url)) return "not sent: the settings make too long a URL";
 
   int errorCode = 0;
   uint32_t bodyLength = 0;
-  if (HttpGet(url, errorCode, bodyLength)) return;
-  // One more try; its outcome, like the answer, is not used.
-  (void)HttpGet(url, errorCode, bodyLength);
+  if (HttpGet(url, errorCode, bodyLength)) return std::string("sent to ") + updateHost;
+  // One more try; its answer is not used.
+  const int firstError = errorCode;
+  char what[96];
+  if (HttpGet(url, errorCode, bodyLength)) {
+    (void)std::snprintf(what, sizeof what, "sent to %.40s on the second try (the first: error %d)", updateHost, firstError);
+  } else {
+    (void)std::snprintf(what, sizeof what, "not sent to %.40s: error %d, then %d", updateHost, firstError, errorCode);
+  }
+  return what;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct ReportIdentity {
   char updateHost[512] = {};     // update/updatehost of .\config.ini
@@ -15,5 +16,7 @@ struct ReportIdentity {
   void Load();
 
   // The HTTP setup report ("loggingSetup"), with one retry on failure.
-  void SendLoggingSetup(int userNumber, const char* downloadSource) const;
+  // What became of it, for the setup log: "sent to host", or "not sent"
+  // and why.
+  std::string SendLoggingSetup(int userNumber, const char* downloadSource) const;
 };

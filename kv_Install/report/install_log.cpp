@@ -51,10 +51,15 @@ bool ConnectWithin(SOCKET socket, const sockaddr_in& address, DWORD timeoutMs) {
     FD_SET(socket, &writable);
     FD_SET(socket, &failed);
     timeval wait = {static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
-    if (::select(0, nullptr, &writable, &failed, &wait) <= 0 || FD_ISSET(socket, &failed)) return false;
+    const int ready = ::select(0, nullptr, &writable, &failed, &wait);
+    if (ready == 0) ::WSASetLastError(WSAETIMEDOUT);
+    if (ready <= 0) return false;
+    // Refused or unreachable: the connect's own error, for whoever says why.
     int error = 0;
     int size = sizeof error;
-    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0 || error != 0) {
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0) return false;
+    if (error != 0 || FD_ISSET(socket, &failed)) {
+      ::WSASetLastError(error != 0 ? error : WSAECONNREFUSED);
       return false;
     }
   }
@@ -86,7 +91,7 @@ void ReadInstalledVersion(const char* installDir, uint8_t (&version)[kLogFieldSi
   }
 }
 
-void SendInstallLog(const ReportIdentity& identity, const char* installDir) {
+std::string SendInstallLog(const ReportIdentity& identity, const char* installDir) {
   // A folder too long for the path leaves the settings at their defaults,
   // as a missing config.ini would.
   UINT port = kDefaultLogPort;
@@ -103,11 +108,18 @@ void SendInstallLog(const ReportIdentity& identity, const char* installDir) {
   address.sin_family = AF_INET;
   address.sin_port = ::htons(static_cast<u_short>(port));  // a port above 65535 keeps its low 16 bits
   address.sin_addr.s_addr = ::inet_addr(server);
-  if (address.sin_addr.s_addr == INADDR_NONE) return;  // not a dotted IPv4 address: nowhere to send
+  // Not a dotted IPv4 address: nowhere to send.
+  if (address.sin_addr.s_addr == INADDR_NONE) return std::string("not sent: the log server \"") + server + "\" is no IPv4 address";
 
+  char where[48];
+  (void)std::snprintf(where, sizeof where, "%s:%u", server, port & 0xFFFF);
   // The socket is closed on every way out.
   UniqueSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  if (!socket || !ConnectWithin(socket.get(), address, kConnectTimeoutMs)) return;
+  if (!socket || !ConnectWithin(socket.get(), address, kConnectTimeoutMs)) {
+    char why[96];
+    (void)std::snprintf(why, sizeof why, "not sent: no connection to %s (error %d)", where, ::WSAGetLastError());
+    return why;
+  }
 
   uint8_t version[kLogFieldSize] = {};
   ReadInstalledVersion(installDir, version);
@@ -115,6 +127,13 @@ void SendInstallLog(const ReportIdentity& identity, const char* installDir) {
   // Header, then body; the log server sends nothing back and a short send is
   // not continued.
   const char* bytes = reinterpret_cast<const char*>(message.data());
-  (void)::send(socket.get(), bytes, kLogHeaderSize, 0);
-  (void)::send(socket.get(), bytes + kLogHeaderSize, static_cast<int>(message.size()) - kLogHeaderSize, 0);
+  const int header = ::send(socket.get(), bytes, kLogHeaderSize, 0);
+  const int body = ::send(socket.get(), bytes + kLogHeaderSize, static_cast<int>(message.size()) - kLogHeaderSize, 0);
+  char what[96];
+  if (header + body == static_cast<int>(message.size())) {
+    (void)std::snprintf(what, sizeof what, "sent to %s", where);
+  } else {
+    (void)std::snprintf(what, sizeof what, "not sent whole to %s (error %d)", where, ::WSAGetLastError());
+  }
+  return what;
 }

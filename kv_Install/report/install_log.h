@@ -7,7 +7,11 @@
 #include "report/identity.h"
 #include "report/install_log_message.h"
 
-void SendInstallLog(const ReportIdentity& identity, const char* installDir);
+#include <string>
+
+// Sends the message; what became of it, for the setup log: "sent to
+// 127.0.0.1:16666", or "not sent: " and why.
+std::string SendInstallLog(const ReportIdentity& identity, const char* installDir);
 
 // The first 32 bytes of the installed version.data (the client's version
 // text, NUL-padded) into version, which the caller has zeroed; a missing or

@@ -9,6 +9,7 @@
 #include "core/error_lines.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
+#include "core/setup_log.h"
 #include "core/shell_folders.h"
 #include "archive/payload.h"
 #include "framework/module.h"
@@ -58,18 +59,35 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   ApplyDpi(FitDpi(WindowDpi(m_hWnd), work.cx, work.cy), nullptr);
 
   if (m_state.m_bAdmin) {
-    // Unattended: the default folder, with its trailing separator, checked
-    // as the wizard checks a folder before anything is written, and go.
-    m_state.m_strInstallDir = DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles));
-    const FolderProblem problem = CheckInstallFolder(TrimTrailingBackslashes(m_state.m_strInstallDir), LongestPayloadEntryPath());
-    if (problem != FolderProblem::None) {
-      const std::string line = "the default install folder \"" + m_state.m_strInstallDir +
-                               "\" cannot be used (" + FolderProblemText(problem) + "); nothing was installed";
+    // Unattended: the /DIR folder, taken as the wizard takes a typed one, or
+    // the default folder with its trailing separator; either is checked as
+    // the wizard checks a folder, and the drive for room, before anything
+    // is written; then go.
+    std::string line;
+    if (m_state.m_options.dirGiven) {
+      std::string folder;
+      const FolderProblem problem = CheckFolderBoxText(m_state.m_options.dir, LongestPayloadEntryPath(), &folder);
+      m_state.m_strInstallDir = folder;
+      if (problem != FolderProblem::None) {
+        line = "the install folder \"" + NarrowOrPlaceholder(m_state.m_options.dir) + "\" given by /DIR cannot be used (" +
+               FolderProblemText(problem) + "); nothing was installed";
+      }
+    } else {
+      m_state.m_strInstallDir = DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles));
+      const FolderProblem problem =
+          CheckInstallFolder(TrimTrailingBackslashes(m_state.m_strInstallDir), LongestPayloadEntryPath());
+      if (problem != FolderProblem::None) {
+        line = "the default install folder \"" + m_state.m_strInstallDir + "\" cannot be used (" +
+               FolderProblemText(problem) + "); nothing was installed";
+      }
+    }
+    if (!line.empty()) {
       WriteErrorLine(line.c_str());
       m_state.m_outcome = InstallOutcome::NotStarted;
       ::PostMessageW(m_hWnd, WM_INSTALL_FINISHED, 0, 0);
       return TRUE;
     }
+    LogLine("install folder " + m_state.m_strInstallDir);
     // Nor does it start on a drive too small to take it.
     const SpaceCheck space = CheckDiskSpace(m_state.m_strInstallDir);
     if (!space.enough) {
@@ -260,6 +278,7 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         const bool inPlace = m_state.InPlace();
         const InstallOutcome outcome = OutcomeAtSessionEnd(ended, inPlace, m_state.m_outcome);
         if (!ended && !inPlace) WriteErrorLine("the session ended before the install was done");
+        EndSetupLog(InstallExitStatus(outcome));
         (void)::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(InstallExitStatus(outcome)));
       }
       SetMessageResult(0);

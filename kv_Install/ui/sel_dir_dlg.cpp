@@ -11,6 +11,7 @@
 #include "core/disk_space_win.h"
 #include "core/folder_rules.h"
 #include "core/install_step.h"
+#include "core/setup_log.h"
 #include "core/shell_folders.h"
 #include "res/resource.h"
 #include "skin/control_support.h"
@@ -30,13 +31,19 @@ CSelDirDlg::CSelDirDlg(InstallState& state, const std::string& appName)
 BOOL CSelDirDlg::OnInitDialog() {
   (void)CPageDlg::OnInitDialog();
   (void)m_editDir.SubclassDlgItem(IDC_EDIT_DIR, m_hWnd);  // unbound, it stays a plain edit box
-  SetDlgItemText(IDC_EDIT_DIR, DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles)).c_str());
+  // A /DIR folder as it was given (the rules apply when 立即安装 is pressed,
+  // as for a typed one), else the default.
+  if (m_state.m_options.dirGiven) {
+    ::SetDlgItemTextW(m_hWnd, IDC_EDIT_DIR, WStr(m_state.m_options.dir));
+  } else {
+    SetDlgItemText(IDC_EDIT_DIR, DefaultInstallFolder(SpecialFolderPath(kCsidlProgramFiles)).c_str());
+  }
   // Browse keeps square corners; every size comes from the layout.
   m_pBtnBrowse = MakeTextButton("浏览...", IDC_BTN_BROWSE, RECT{0, 0, 0, 0}, kBlue);
   m_pBtnInstall = MakeTextButton("立即安装", IDOK, RECT{0, 0, 100, 35}, kBlue);
   m_pBtnCancel = MakeTextButton("取消", IDCANCEL, RECT{0, 0, 100, 35}, kGrey);
   ::CheckDlgButton(m_hWnd, IDC_CHECK_RUN, BST_CHECKED);
-  ::CheckDlgButton(m_hWnd, IDC_CHECK_DESKTOP, BST_CHECKED);
+  ::CheckDlgButton(m_hWnd, IDC_CHECK_DESKTOP, m_state.m_options.noDesktop ? BST_UNCHECKED : BST_CHECKED);
   m_editDir.m_crBack = RGB(255, 255, 255);
   m_editDir.m_crTextColor = RGB(0, 0, 0);
   m_editDir.m_crPlaceholder = RGB(0, 0, 0);
@@ -110,6 +117,7 @@ void CSelDirDlg::OnInstall() {
     ::SetFocus(GetDlgItem(IDC_EDIT_DIR));
     return;
   }
+  LogLine("install folder " + folder);
   m_state.m_strInstallDir = folder;
   m_state.m_bDesktopIcon = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_DESKTOP) == BST_CHECKED ? 1 : 0;
   m_state.m_bRunAfterInstall = ::IsDlgButtonChecked(m_hWnd, IDC_CHECK_RUN) == BST_CHECKED ? 1 : 0;

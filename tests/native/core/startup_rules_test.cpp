@@ -2,19 +2,25 @@
 // installation folder is formed from its three sources.
 #include <gtest/gtest.h>
 
+#include "base/gbk_text.h"
 #include "core/command_line.h"
 #include "core/folder_rules.h"
 #include "report/user_number.h"
 
 namespace {
 
-struct CommandLineCase {
-  const char* line;
-  bool unattended;
-};
+// The command line as Windows gives it, from GBK test text.
+CommandLineOptions Parse(const char* gbk) {
+  std::u16string line;
+  EXPECT_TRUE(GbkToUtf16(gbk, &line)) << gbk;
+  return ParseCommandLine(line);
+}
 
-TEST(CommandLine, AdminIsLookedForInTheArgumentsOnly) {
-  const CommandLineCase cases[] = {
+TEST(CommandLine, AdminIsLookedForOutsideOptionValuesOnly) {
+  const struct {
+    const char* line;
+    bool unattended;
+  } cases[] = {
       {"kvsetup.exe admin", true},
       {"kvsetup.exe /admin", true},
       {"kvsetup.exe -admin", true},
@@ -31,18 +37,63 @@ TEST(CommandLine, AdminIsLookedForInTheArgumentsOnly) {
       {"\"C:\\users\\admin\\Down loads\\kvsetup.exe\" ", false},
       {"\"C:\\users\\admin\\kvsetup.exe\" admin", true},
       {"", false},
+      // Nor does a folder or a log file that holds the word.
+      {"kvsetup.exe /DIR=C:\\admin\\Kelvane", false},
+      {"kvsetup.exe /dir=\"C:\\my admin\\Kelvane\"", false},
+      {"kvsetup.exe \"/LOG=C:\\logs\\admin.log\"", false},
+      {"kvsetup.exe /DIR=C:\\admin\\Kelvane admin", true},
+      {"kvsetup.exe /NODESKTOP=admin", true},  // no option takes a value there
+      {"kvsetup.exe \xB9\xDC\xC0\xED admin", true},
+      // A double-byte character whose trail byte is 'a' does not start the word.
+      {"kvsetup.exe \x81" "admin", false},
+      {"kvsetup.exe \x81\x40" "admin", true},
+      // An unterminated quote keeps the whole line as the path.
+      {"\"C:\\x\\kvsetup.exe admin", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsUnattendedCommandLine(c.line), c.unattended) << c.line;
-  EXPECT_FALSE(IsUnattendedCommandLine(nullptr));
+  for (const auto& c : cases) EXPECT_EQ(Parse(c.line).unattended, c.unattended) << c.line;
 }
 
-TEST(CommandLine, SearchStepsOverDoubleByteCharacters) {
-  // "\x81" + "a" is one GBK character whose trail byte is 'a': the "admin"
-  // that would start inside it is not a word of the line.
-  EXPECT_FALSE(IsUnattendedCommandLine("kvsetup.exe \x81" "admin"));
-  EXPECT_TRUE(IsUnattendedCommandLine("kvsetup.exe \x81\x40" "admin"));
-  // An unterminated quote keeps the whole line as the path.
-  EXPECT_FALSE(IsUnattendedCommandLine("\"C:\\x\\kvsetup.exe admin"));
+TEST(CommandLine, OptionsTakeTheirValuesAsTyped) {
+  const struct {
+    const char* line;
+    bool dirGiven;
+    const char* dir;
+    bool logGiven;
+    const char* log;
+    bool noDesktop, help;
+    const char* unknown;  // the passed-over words, joined by spaces
+  } cases[] = {
+      {"k.exe /DIR=D:\\Apps\\Kelvane", true, "D:\\Apps\\Kelvane", false, "", false, false, ""},
+      {"k.exe /DIR=\"D:\\My Apps\\Kelvane\"", true, "D:\\My Apps\\Kelvane", false, "", false, false, ""},
+      {"k.exe \"/dir=D:\\My Apps\\\" /Log=x.log", true, "D:\\My Apps\\", true, "x.log", false, false, ""},
+      {"k.exe /DIR=D:\\游戏\\Kelvane", true, "D:\\游戏\\Kelvane", false, "", false, false, ""},
+      {"k.exe /DIR=C:\\one /DIR=C:\\two", true, "C:\\two", false, "", false, false, ""},
+      {"k.exe /DIR=", true, "", false, "", false, false, ""},
+      {"k.exe /DIR", true, "", false, "", false, false, ""},
+      {"k.exe /DIR=a=b", true, "a=b", false, "", false, false, ""},
+      {"k.exe /nodesktop /HELP", false, "", false, "", true, true, ""},
+      {"k.exe /?", false, "", false, "", false, true, ""},
+      {"k.exe /S /VERYSILENT /D=C:\\x /NODESKTOP=1", false, "", false, "", false, false,
+       "/S /VERYSILENT /D=C:\\x /NODESKTOP=1"},
+      {"k.exe -dir=C:\\x dir=C:\\y", false, "", false, "", false, false, ""},
+  };
+  for (const auto& c : cases) {
+    const CommandLineOptions o = Parse(c.line);
+    std::string dir, log, unknown;
+    EXPECT_TRUE(Utf16ToGbk(o.dir, &dir) && Utf16ToGbk(o.log, &log));
+    for (const std::u16string& word : o.unknown) {
+      std::string gbk;
+      EXPECT_TRUE(Utf16ToGbk(word, &gbk));
+      unknown += (unknown.empty() ? "" : " ") + gbk;
+    }
+    EXPECT_EQ(o.dirGiven, c.dirGiven) << c.line;
+    EXPECT_EQ(dir, c.dir) << c.line;
+    EXPECT_EQ(o.logGiven, c.logGiven) << c.line;
+    EXPECT_EQ(log, c.log) << c.line;
+    EXPECT_EQ(o.noDesktop, c.noDesktop) << c.line;
+    EXPECT_EQ(o.help, c.help) << c.line;
+    EXPECT_EQ(unknown, c.unknown) << c.line;
+  }
 }
 
 TEST(CommandLine, ProgramTitleIsTheFileNameWithoutExtension) {
