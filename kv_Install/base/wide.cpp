@@ -24,6 +24,18 @@ std::u16string Wide(std::string_view gbk) {
   return out;
 }
 
+std::string Utf8(std::string_view gbk) {
+  const std::u16string wide = Wide(gbk);
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(wide.data()),
+                                      static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) {
+    (void)::WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(wide.data()),
+                                static_cast<int>(wide.size()), &utf8[0], n, nullptr, nullptr);
+  }
+  return utf8;
+}
+
 std::string NarrowOrPlaceholder(std::u16string_view text) {
   std::string out;
   if (text.empty()) return out;

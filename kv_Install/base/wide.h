@@ -26,6 +26,11 @@ std::u16string Wide(std::string_view gbk);
 // instead.
 std::string NarrowOrPlaceholder(std::u16string_view text);
 
+// GBK text as UTF-8, for files and pipes that others read on any system (the
+// standard-error lines, the /LOG file). Bytes that are not GBK show as
+// replacement characters, as in Wide.
+std::string Utf8(std::string_view gbk);
+
 // A GBK path as the W file functions take it, in a buffer of the path limit:
 // for the unpacking loop, which makes two of them per entry. Exact, as the
 // pair is: no replacement characters in a path the program writes to.

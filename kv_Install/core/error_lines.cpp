@@ -12,14 +12,9 @@
 void WriteStandardError(const char* text) {
   HANDLE out = ::GetStdHandle(STD_ERROR_HANDLE);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
-  const std::u16string wide = Wide(text) + u"\r\n";
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, WStr(wide), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
-  if (n <= 0) return;
-  std::string utf8(static_cast<size_t>(n), '\0');
-  (void)::WideCharToMultiByte(CP_UTF8, 0, WStr(wide), static_cast<int>(wide.size()), &utf8[0], n, nullptr, nullptr);
+  const std::string line = Utf8(text) + "\r\n";
   DWORD written = 0;
-  (void)::WriteFile(out, utf8.data(), static_cast<DWORD>(n), &written, nullptr);
+  (void)::WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 void WriteErrorLine(const char* text) {

@@ -20,14 +20,9 @@ void Append(HANDLE log, const char* text) {
   char stamp[32];
   (void)std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay,
                       now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
-  const std::u16string wide = Wide(stamp) + Wide(text) + u"\r\n";
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, WStr(wide), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
-  if (n <= 0) return;
-  std::string utf8(static_cast<size_t>(n), '\0');
-  (void)::WideCharToMultiByte(CP_UTF8, 0, WStr(wide), static_cast<int>(wide.size()), &utf8[0], n, nullptr, nullptr);
+  const std::string line = Utf8(std::string(stamp) + text) + "\r\n";
   DWORD written = 0;
-  (void)::WriteFile(log, utf8.data(), static_cast<DWORD>(n), &written, nullptr);  // a log that fails is no failure
+  (void)::WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);  // a log that fails is no failure
 }
 
 }  // namespace
