@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/link_guard_win.h"
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
 #include "base/path_names.h"
@@ -23,8 +24,8 @@ bool StaysInsideFolder(const char* name) { return !IsAbsolutePath(name) && !HasP
 // the target it was writing. They go before this unpacking writes, and only
 // from the folders below folder that the archive writes files into. Entries
 // of one folder mostly stand together; a folder met again is searched again,
-// which removes nothing more.
-void RemoveLeftTempFiles(ZipHandle* handle, int32_t count, const char* folder) {
+// which removes nothing more. Nothing is removed through a link.
+void RemoveLeftTempFiles(ZipHandle* handle, int32_t count, const char* folder, LinkGuard& guard) {
   char path[MAX_PATH];
   char searched[MAX_PATH] = "";  // the folder searched last
   ZipEntryInfo info;
@@ -37,6 +38,7 @@ void RemoveLeftTempFiles(ZipHandle* handle, int32_t count, const char* folder) {
     const int n = std::snprintf(path, sizeof path, "%s\\%.*s", folder, static_cast<int>(FolderPartLength(info.name)),
                                 info.name);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof path || std::strcmp(path, searched) == 0) continue;
+    if (guard.Hold(info.name, false, false) != ZRES_OK) continue;
     (void)ZipRemoveTempFiles(path);
     std::memcpy(searched, path, static_cast<size_t>(n) + 1);
   }
@@ -58,8 +60,8 @@ bool FileSizeOf(const char* path, uint64_t* size) {
 
 // Writes one entry; entry->bytes is what is on disk once a file is in place,
 // not what the archive says the entry holds.
-void UnpackEntry(ZipHandle* handle, const char* folder, ZipEntryInfo* info, char (&target)[MAX_PATH],
-                 UnpackObserver* observer, UnpackedEntry* entry) {
+void UnpackEntry(ZipHandle* handle, const char* folder, LinkGuard& guard, ZipEntryInfo* info,
+                 char (&target)[MAX_PATH], UnpackObserver* observer, UnpackedEntry* entry) {
   entry->result = ZipGetEntry(handle, entry->index, info);
   if (entry->result != ZRES_OK) return;
   entry->name = info->name;
@@ -75,6 +77,9 @@ void UnpackEntry(ZipHandle* handle, const char* folder, ZipEntryInfo* info, char
     return;
   }
   entry->target = target;
+  // Its folders are made here, each held and proved no link before the next.
+  entry->result = guard.Hold(info->name, entry->folder, true);
+  if (entry->result != ZRES_OK) return;
   entry->result = ZipExtractEntryWaiting(handle, entry->index, target, observer, &entry->heldMs);
   if (entry->result == ZRES_OK && !entry->folder) (void)FileSizeOf(target, &entry->bytes);
 }
@@ -88,14 +93,15 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackObserve
   if (handle == nullptr || ZipGetEntry(handle, -1, &info) != ZRES_OK) return result;
   result.opened = true;
   result.entryCount = info.index;
-  RemoveLeftTempFiles(handle, result.entryCount, folder);
+  LinkGuard guard(folder);
+  RemoveLeftTempFiles(handle, result.entryCount, folder, guard);
   char target[MAX_PATH];
   for (int32_t index = 0; index < result.entryCount; ++index) {
     std::memset(&info, 0, sizeof info);
     target[0] = '\0';
     UnpackedEntry entry;
     entry.index = index;
-    UnpackEntry(handle, folder, &info, target, observer, &entry);
+    UnpackEntry(handle, folder, guard, &info, target, observer, &entry);
     // The failure's system error, before anything else can change it.
     if (entry.result != ZRES_OK) entry.systemError = ::GetLastError();
     result.writtenBytes += entry.bytes;
@@ -103,6 +109,7 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackObserve
     if (entry.result == ZRES_FILE_HELD) ++result.heldCount;
     if (observer != nullptr) observer->EntryDone(entry);
   }
+  result.linkedFolders = guard.LinkedFolders();
   return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // What unpacking the embedded payload achieved.
 struct PayloadResult {
@@ -9,6 +10,9 @@ struct PayloadResult {
   int failedCount = 0;   // entries that could not be written or verified
   uint64_t writtenBytes = 0;  // the size of the files this unpacking put in place
   int heldCount = 0;     // of the failed, files another program held, left as they were
+  // The folders below the installation folder that were links, so that no
+  // entry was written into them: each once, each line ended by '\n'.
+  std::string linkedFolders = {};
 
   bool Complete() const { return opened && failedCount == 0; }
   // Every entry not written was held by another program: nothing else failed.

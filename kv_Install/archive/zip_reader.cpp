@@ -81,6 +81,7 @@ const char* ZipResultName(uint32_t result) {
     case ZRES_BAD_DATA: return "ZRES_BAD_DATA";
     case ZRES_BAD_NAME: return "ZRES_BAD_NAME";
     case ZRES_FILE_HELD: return "ZRES_FILE_HELD";
+    case ZRES_LINK_IN_PATH: return "ZRES_LINK_IN_PATH";
     default: break;
   }
   static const char kDigits[] = "0123456789ABCDEF";

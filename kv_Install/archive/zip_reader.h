@@ -26,6 +26,9 @@ constexpr uint32_t ZRES_BAD_NAME = 0x7000000;
 // Another program held the file the entry replaces for as long as extraction
 // waited; the file stays as it was.
 constexpr uint32_t ZRES_FILE_HELD = 0x8000000;
+// A folder on the entry's path below the installation folder is a link (a
+// junction, symbolic link or mount point): nothing is written through it.
+constexpr uint32_t ZRES_LINK_IN_PATH = 0x9000000;
 
 // Name of a result code ("ZRES_BAD_HEADER"), "ZRES_0x..." for unknown values.
 const char* ZipResultName(uint32_t result);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "archive/payload.h"
 #include "base/gbk_text.h"
@@ -131,6 +132,16 @@ PayloadResult Win32InstallActions::UnpackPayload(const std::string& installDir) 
   InstallUnpackObserver observer(*this);
   const PayloadResult result = ::UnpackPayload(installDir.c_str(), &observer);
   if (!result.opened) WriteErrorLine("the payload in this program cannot be read");
+  for (const char* at = result.linkedFolders.c_str(); *at != '\0';) {
+    const char* end = std::strchr(at, '\n');
+    char line[400];
+    (void)std::snprintf(line, sizeof line,
+                        "folder \"%.*s\" in the install folder is a link (junction or symbolic link): not "
+                        "followed, nothing written below it",
+                        static_cast<int>(end - at), at);
+    WriteErrorLine(line);
+    at = end + 1;
+  }
   return result;
 }
 
