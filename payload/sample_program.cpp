@@ -1,13 +1,33 @@
 // The sample payload's programs: kvClient.exe, kvUpdate.exe and
 // kv_Uninstall.exe. Each records that it was started by appending its working
-// folder and its command line, tab-separated, as one line to
-// <exe name without .exe>.started.txt beside itself. The client then keeps
-// running (a hidden window and a message loop) until it is closed or ended.
+// folder, the file name of the program that started it ("explorer.exe" when
+// the desktop's shell did; "?" when it is gone) and its command line,
+// tab-separated, as one line to <exe name without .exe>.started.txt beside
+// itself. The client then keeps running (a hidden window and a message loop)
+// until it is closed or ended.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstring>
 
 namespace {
+
+// The executable file name of this process's parent, or "?".
+void ParentName(char (&name)[MAX_PATH]) {
+  std::strcpy(name, "?");
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  DWORD parent = 0;
+  for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == ::GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+  }
+  for (BOOL more = ::Process32First(snapshot, &entry); more && parent != 0; more = ::Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == parent) std::strcpy(name, entry.szExeFile);
+  }
+  ::CloseHandle(snapshot);
+}
 
 void RecordStart() {
   char path[MAX_PATH + 16];
@@ -20,15 +40,25 @@ void RecordStart() {
   char folder[MAX_PATH] = "";
   (void)::GetCurrentDirectoryA(MAX_PATH, folder);  // empty when it does not fit
   const char* commandLine = ::GetCommandLineA();
+  char parent[MAX_PATH];
+  ParentName(parent);
+
+  // One write, so that a reader never finds half a line.
+  static char line[2 * MAX_PATH + 32 * 1024];
+  const char* const parts[] = {folder, "\t", parent, "\t", commandLine, "\r\n"};
+  size_t used = 0;
+  for (const char* part : parts) {
+    const size_t n = std::strlen(part);
+    if (used + n > sizeof line) return;
+    std::memcpy(line + used, part, n);
+    used += n;
+  }
 
   HANDLE file = ::CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD written = 0;
-  (void)::WriteFile(file, folder, static_cast<DWORD>(std::strlen(folder)), &written, nullptr);
-  (void)::WriteFile(file, "\t", 1, &written, nullptr);
-  (void)::WriteFile(file, commandLine, static_cast<DWORD>(std::strlen(commandLine)), &written, nullptr);
-  (void)::WriteFile(file, "\r\n", 2, &written, nullptr);
+  (void)::WriteFile(file, line, static_cast<DWORD>(used), &written, nullptr);
   ::CloseHandle(file);
 }
 

@@ -9,6 +9,7 @@
 #include "base/gbk_text.h"
 #include "base/handles.h"
 #include "base/wide.h"
+#include "core/desktop_shell.h"
 #include "core/install_step.h"
 
 namespace {
@@ -78,7 +79,16 @@ void EndProcessAndWait(DWORD processId) {
 }
 
 void StartUpdater(const std::string& installDir) {
+  // Once: the shell's answers are waited for with the window's messages
+  // flowing, and a progress tick or a click meanwhile must not start another.
+  static bool started = false;
+  if (started) return;
+  started = true;
   std::u16string folder, updater;
   if (!GbkToUtf16(installDir, &folder) || !GbkToUtf16(installDir + "\\" + kUpdaterExe, &updater)) return;
+  // Started by the installer itself, it would inherit the installer's
+  // elevated token: the desktop's shell starts it as the user, wherever it
+  // can be reached. Otherwise it is started as ever.
+  if (MayRunElevated() && StartFromDesktopShell(WStr(updater), WStr(folder), SW_SHOW)) return;
   (void)::ShellExecuteW(nullptr, L"open", WStr(updater), nullptr, WStr(folder), SW_SHOW);
 }

@@ -16,6 +16,9 @@ DWORD FindProcessByExeName(const char* name);
 void EndProcessAndWait(DWORD processId);
 
 // Starts kvUpdate.exe of installDir through the shell ("open"), with
-// installDir as its working directory. The result is not examined: an
-// updater that cannot start leaves nothing to do.
+// installDir as its working directory: through the desktop's shell, as the
+// user logged on, when this process may run elevated and that shell can be
+// reached (core/desktop_shell.h); else as a child of the installer. Once
+// per run: later calls do nothing. The result is not examined: an updater
+// that cannot start leaves nothing to do.
 void StartUpdater(const std::string& installDir);

@@ -1,6 +1,11 @@
 """Least privilege, end to end. The installer runs elevated, and under Wine
 every program does, so the tests see what an elevated run does on Windows.
 
+The updater it starts at the end is started by the desktop's shell, whose
+process, explorer.exe, becomes its parent (startup_test checks that for the
+auto-start and the finish page), and by the installer itself where the shell
+cannot be reached.
+
 Nothing it writes goes through a link inside the folder it installs into. A
 Unix symbolic link to a folder shows under Wine as a reparse point
 (attributes 0x410), as a junction or a symbolic link does on Windows; the
@@ -12,7 +17,7 @@ import shutil
 import unittest
 import zipfile
 
-from kvharness import BUILD, INSTALL_DIR, KVZIP, WineSession
+from kvharness import BUILD, INSTALL_BUTTON, INSTALL_DIR, KVZIP, WineSession
 
 # Reports go to closed loopback ports: they fail at once and change nothing.
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
@@ -23,6 +28,25 @@ def payload_files():
     """{name: data} of the sample payload's file entries."""
     with zipfile.ZipFile(PAYLOAD) as z:
         return {i.filename: z.read(i) for i in z.infolist() if not i.is_dir()}
+
+
+class UpdaterStart(unittest.TestCase):
+    def test_without_the_desktop_shell_the_installer_starts_the_updater_itself(self):
+        # Without actxprxy.dll the installer cannot talk to the shell's list
+        # of windows: the chain's first step fails, as on a desktop whose
+        # shell is not Explorer or not running.
+        with WineSession() as s:
+            p = s.start_installer([], config=CONFIG, env={"WINEDLLOVERRIDES": s.env["WINEDLLOVERRIDES"] + ";actxprxy="})
+            wid = s.wait_for_wizard()
+            self.assertTrue(wid, "the wizard did not show")
+            s.click(wid, *INSTALL_BUTTON)
+            self.assertEqual(p.wait(60), 0)
+            starts = s.wait_for(s.updater_starts, timeout=20)
+            self.assertTrue(starts, "kvUpdate.exe was not started")
+            self.assertEqual(starts[0].folder, INSTALL_DIR)
+            # Its parent is the installer, which may have ended before the
+            # updater looked ("?"); in no case the shell.
+            self.assertIn(starts[0].parent, (s.installer_name, "?"))
 
 
 class LinksInTheInstallFolder(unittest.TestCase):

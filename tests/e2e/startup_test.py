@@ -111,6 +111,8 @@ class InteractiveRun(unittest.TestCase):
             starts = s.wait_for(lambda: s.updater_starts(), timeout=20)
             self.assertTrue(starts, "kvUpdate.exe was not started")
             self.assertEqual(starts[0][0], INSTALL_DIR, "the updater's working folder")
+            # By the desktop's shell, as the desktop's user: not as a child of the elevated installer.
+            self.assertEqual(starts[0].parent, "explorer.exe")
 
     def test_install_without_run_ends_on_the_finish_page(self):
         with WineSession() as s:
@@ -128,6 +130,7 @@ class InteractiveRun(unittest.TestCase):
             self.assertTrue(starts, "the finish button did not start kvUpdate.exe")
             self.assertEqual(starts[0][0], INSTALL_DIR, "the updater's working folder")
             self.assertIn("kvUpdate.exe", starts[0][1])
+            self.assertEqual(starts[0].parent, "explorer.exe")
 
     def test_close_button_during_the_install_only_asks_to_wait(self):
         with WineSession() as s:

@@ -12,6 +12,7 @@ Windows), or win64, the 64-bit twin of build/windows64 with Wine's 64-bit
 loader alone. The constants below say where the installer run at hand puts
 things.
 """
+import collections
 import os
 import shutil
 import subprocess
@@ -109,6 +110,10 @@ class ExitStatus(int):
 
     def __repr__(self):
         return "%d (it said: %s)" % (self, self.said) if self.said else "%d" % self
+
+
+# One start of a sample program, as it records it.
+Start = collections.namedtuple("Start", "folder command_line parent")
 
 
 class Program(subprocess.Popen):
@@ -326,18 +331,19 @@ class WineSession:
         return folder
 
     # --- programs ----------------------------------------------------------
-    def start(self, exe, args=(), cwd=None, capture=False, trace=None):
+    def start(self, exe, args=(), cwd=None, capture=False, trace=None, env=None):
         """Starts a Windows program (Linux path) with cwd a Linux folder;
         its output is kept for communicate() only when capture is set. Its
         standard error (with Wine's trace) goes to the file trace, by default
-        one of the session's own, and its wait() shows it beside the status."""
+        one of the session's own, and its wait() shows it beside the status.
+        env: variables of this program's own, over the session's."""
         out = subprocess.PIPE if capture else subprocess.DEVNULL
+        env = dict(self.env, **env) if env else self.env
         if capture:
-            return self._keep(Program(["wine", exe, *args], cwd=cwd or self.drive_c, env=self.env, stdout=out,
-                                      stderr=out))
+            return self._keep(Program(["wine", exe, *args], cwd=cwd or self.drive_c, env=env, stdout=out, stderr=out))
         trace = trace or os.path.join(self.tmp, "stderr-%d.txt" % len(self.procs))
         with open(trace, "wb") as err:
-            p = Program(["wine", exe, *args], cwd=cwd or self.drive_c, env=self.env, stdout=out, stderr=err)
+            p = Program(["wine", exe, *args], cwd=cwd or self.drive_c, env=env, stdout=out, stderr=err)
         p.stderr_file = trace
         return self._keep(p)
 
@@ -350,12 +356,13 @@ class WineSession:
         out, err = p.communicate(timeout=timeout)
         return p.returncode, out, err
 
-    def start_installer(self, args=(), folder=DOWNLOADS, config=None, exe=KVSETUP, name="kvsetup.exe", trace=None):
+    def start_installer(self, args=(), folder=DOWNLOADS, config=None, exe=KVSETUP, name="kvsetup.exe", trace=None,
+                        env=None):
         """Starts kvsetup.exe (a copy of exe) from folder, with .\\config.ini
         when given (and its Wine trace in the file trace)."""
         self.installer_name = name
         cwd = self.prepare_folder(folder, config, exe, name)
-        return self.start(os.path.join(cwd, name), args, cwd, trace=trace)
+        return self.start(os.path.join(cwd, name), args, cwd, trace=trace, env=env)
 
     def wine(self, *args, timeout=60, loader="wine"):
         """Runs a Wine built-in command (reg, cmd, ...) and returns its output.
@@ -456,14 +463,19 @@ class WineSession:
         self.type_text(wid, folder)
 
     def updater_starts(self, folder=INSTALL_DIR):
-        """(working folder, command line) of each start of the installed
+        """A Start (working folder, command line, parent: the file name of
+        the program that started it) for each start of the installed
         kvUpdate.exe, as the sample program records them."""
         path = os.path.join(self.unix(folder), "kvUpdate.started.txt")
         if not os.path.exists(path):
             return []
         with open(path, "rb") as f:
-            lines = f.read().decode("gbk", "replace").splitlines()
-        return [tuple(line.split("\t", 1)) for line in lines if line]
+            lines = f.read().split(b"\r\n")[:-1]  # the last is empty or still being written
+        starts = []
+        for line in lines:
+            folder, parent, command_line = line.decode("gbk", "replace").split("\t", 2)
+            starts.append(Start(folder, command_line, parent))
+        return starts
 
     def controls(self, exe=None):
         """The visible windows of the program as wintext.exe lists them: dicts
