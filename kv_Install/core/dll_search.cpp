@@ -4,7 +4,8 @@
 // folder (the KnownDLLs, see cmake/KvSystemDlls.cmake) and delay-loads the
 // rest with LoadSystemDll below (core/delay_load.cpp).
 //
-// The search is confined before anything else runs. The function below has
+// The search is confined (and Windows' redirection guard turned on, where
+// there is one) before anything else runs. The function below has
 // constructor priority 101, the first a program may use: the C++ start-up
 // runs every initialiser of priority 101 before those of any higher number
 // and before those without one (every other static object), whatever their
@@ -21,7 +22,23 @@ namespace {
 #endif
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 
+using SetProcessMitigationPolicyFn = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+
 bool confined = false;
+
+// Windows' redirection guard (Windows 11, and 10 22H2 with its later
+// updates): the process no longer follows a junction that a
+// non-administrator made, anywhere, so none planted on the way to a file it
+// writes can carry the write elsewhere. Looked up by name: Windows 7 lacks
+// the function, and Windows 8 to 10 before the guard refuse the policy and
+// nothing changes, as under Wine.
+void TrustOnlyAdministratorsLinks(HMODULE kernel) {
+  const auto setPolicy = reinterpret_cast<SetProcessMitigationPolicyFn>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetProcessMitigationPolicy")));
+  PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy = {};
+  policy.EnforceRedirectionTrust = 1;
+  if (setPolicy != nullptr) (void)setPolicy(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
+}
 
 __attribute__((constructor(101))) void ConfineDllSearch() {
   const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");  // loaded with the process
@@ -30,6 +47,7 @@ __attribute__((constructor(101))) void ConfineDllSearch() {
   confined = setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Without it, at least the current folder leaves the search order.
   if (!confined) (void)::SetDllDirectoryW(L"");
+  TrustOnlyAdministratorsLinks(kernel);
 }
 
 }  // namespace

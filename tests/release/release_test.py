@@ -51,16 +51,18 @@ class TestBuildInstaller(unittest.TestCase):
         self.assertEqual([name for name, *_ in image.sections if name.startswith((".debug", "/"))], [])
 
 
-# Functions of the display-scale kind that Windows 7 SP1 lacks (8.1 and 10
-# brought them): the program looks them up by name, so a static import would
-# stop it from loading on Windows 7 and under Wine 8 alike.
+# Functions that Windows 7 SP1 lacks (8, 8.1 and 10 brought them), most of
+# the display-scale kind: the program looks them up by name, so a static
+# import would stop it from loading on Windows 7 and under Wine 8 alike.
 NEWER_THAN_WINDOWS_7 = {
     "GetDpiForWindow", "GetDpiForSystem", "GetDpiForMonitor", "GetSystemMetricsForDpi", "SystemParametersInfoForDpi",
     "AdjustWindowRectExForDpi", "SetThreadDpiAwarenessContext", "GetThreadDpiAwarenessContext",
     "SetProcessDpiAwarenessContext", "SetProcessDpiAwareness", "GetWindowDpiAwarenessContext",
     "AreDpiAwarenessContextsEqual", "EnableNonClientDpiScaling", "SetDialogDpiChangeBehavior",
     "SetDialogControlDpiChangeBehavior", "LogicalToPhysicalPointForPerMonitorDPI", "OpenThemeDataForDpi",
-    "GetDpiFromDpiAwarenessContext", "SetWindowTheme"}
+    "GetDpiFromDpiAwarenessContext", "SetWindowTheme",
+    # Windows 8 brought the process mitigations; the redirection guard is one.
+    "SetProcessMitigationPolicy", "GetProcessMitigationPolicy"}
 
 
 class TestManifestAndImports(unittest.TestCase):
@@ -76,7 +78,7 @@ class TestManifestAndImports(unittest.TestCase):
         # Looked up by name instead.
         with open(KVSETUP, "rb") as f:
             data = f.read()
-        for name in ("GetDpiForWindow", "SetDialogDpiChangeBehavior", "SetWindowTheme"):
+        for name in ("GetDpiForWindow", "SetDialogDpiChangeBehavior", "SetWindowTheme", "SetProcessMitigationPolicy"):
             self.assertIn(name.encode() + b"\0", data)
 
     def test_manifest_declares_dpi_awareness_systems_and_common_controls_6(self):
