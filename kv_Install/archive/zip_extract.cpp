@@ -238,8 +238,15 @@ uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info,
     ::SetLastError(why);  // the failure's, for whoever says why
     return result;
   }
+  // Through a handle to what now stands at the target, never through a link
+  // swapped in since the move: the link itself would take the bits.
   const DWORD attributes = info.attributes & kKeptAttributes;
-  (void)::SetFileAttributesW(widePath.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);  // in place
+  const UniqueHandle placed(::CreateFileW(widePath.c_str(), FILE_WRITE_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
+  basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+  if (placed) (void)::SetFileInformationByHandle(placed.get(), FileBasicInfo, &basic, sizeof basic);  // the data are in place
   return ZRES_OK;
 }
 
