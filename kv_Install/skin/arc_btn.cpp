@@ -99,6 +99,7 @@ void CArcBtn::DrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 LRESULT CArcBtn::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (LRESULT result = 0; HandleButtonKeys(m_hWnd, msg, wParam, lParam, &result)) return result;
   switch (msg) {
     case WM_MOUSEHOVER:
       m_bHover = 1;

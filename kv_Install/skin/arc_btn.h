@@ -4,7 +4,7 @@
 // WM_SKINBTN_CLICK (lParam: its control ID) on every left-button release in
 // momentary mode, wherever the mouse is then, and on every press in latching
 // mode; each mouse move over it is also sent on to the parent as
-// WM_MOUSEMOVE (0, 0).
+// WM_MOUSEMOVE (0, 0). Enter and Space press it.
 //
 // Use: CButton::Create with an ordinary child style, then m_crText and
 // m_crTextPressed, SetColors, the size and the corner fields. The parent

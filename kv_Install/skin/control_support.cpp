@@ -24,3 +24,21 @@ void InvalidateParentUnder(HWND hwnd) {
   rc = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
   (void)::InvalidateRect(parent, &rc, TRUE);
 }
+
+bool HandleButtonKeys(HWND button, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  switch (msg) {
+    case WM_GETDLGCODE: {
+      *result = ::DefSubclassProc(button, msg, wParam, lParam);
+      const MSG* key = reinterpret_cast<const MSG*>(lParam);
+      if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) *result |= DLGC_WANTMESSAGE;
+      return true;
+    }
+    case WM_KEYDOWN:
+      if (wParam != VK_RETURN) return false;
+      (void)::SendMessageW(button, BM_CLICK, 0, 0);
+      *result = 0;
+      return true;
+    default:
+      return false;
+  }
+}

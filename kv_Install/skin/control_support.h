@@ -1,5 +1,6 @@
 // What the three skinned controls share on the window side: rectangles
-// to and from the plain rules, mouse points, hover tracking, the hand cursor.
+// to and from the plain rules, mouse points, hover tracking, the hand cursor,
+// and Enter on the buttons.
 #pragma once
 
 #include <windows.h>
@@ -25,3 +26,9 @@ void ShowHandCursor();
 // Invalidates, with erase, the part of the parent's client area under the
 // window, so the parent repaints its background before the window draws.
 void InvalidateParentUnder(HWND hwnd);
+
+// The keyboard side both skinned buttons share; true, with *result, when msg
+// is handled: Enter on the focused button is asked of the dialog manager
+// (WM_GETDLGCODE), which would otherwise press the default button, and
+// clicks it as the mouse does (BM_CLICK).
+bool HandleButtonKeys(HWND button, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);

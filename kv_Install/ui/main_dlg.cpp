@@ -48,8 +48,13 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   m_progressPage.Create(m_hWnd);
   m_finishPage.Create(m_hWnd);
   ShowPage(m_dirPage);
+  // Its text names it for screen readers, never shown; it is the last tab
+  // stop, after the visible page's controls.
   m_pBtnClose = std::make_unique<CPngButton>();
-  if (!m_pBtnClose->Create("", WS_CHILD | WS_VISIBLE, RECT{0, 0, 0, 0}, m_hWnd, IDC_BTN_CLOSE)) m_pBtnClose.reset();
+  m_pBtnClose->m_bCaptionHidden = 1;
+  if (!m_pBtnClose->Create("关闭", WS_CHILD | WS_VISIBLE | WS_TABSTOP, RECT{0, 0, 0, 0}, m_hWnd, IDC_BTN_CLOSE)) {
+    m_pBtnClose.reset();
+  }
   // The system's scale, or the largest step below it at which the window
   // fits the screen.
   const SkinSize work = WorkAreaSize(m_hWnd);

@@ -103,7 +103,7 @@ INT_PTR CPageDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 std::unique_ptr<CArcBtn> CPageDlg::MakeTextButton(const char* text, int id, const RECT& rect, COLORREF fill) const {
   auto button = std::make_unique<CArcBtn>();
-  (void)button->Create(text, WS_CHILD | WS_VISIBLE, rect, m_hWnd, id);  // a missing button is simply not drawn
+  (void)button->Create(text, WS_CHILD | WS_VISIBLE | WS_TABSTOP, rect, m_hWnd, id);  // a missing button is simply not drawn
   button->m_crText = theTheme.m_clrWhite;
   button->m_crTextPressed = theTheme.m_clrWhite;
   button->SetColors(fill, fill);

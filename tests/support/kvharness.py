@@ -448,7 +448,7 @@ class WineSession:
 
     def button_texts(self, wid=None):
         """Captions of the visible push buttons of the wizard's pages (not
-        the check boxes, not the caption-less close button)."""
+        the check boxes, not the close button, whose text only names it)."""
         return [c["text"] for c in self.controls()
                 if c["cls"].lower() == "button" and c["depth"] == 2 and (c["style"] & 0xF) in (0, 1, 0xB)]
 
