@@ -88,6 +88,9 @@ void CArcBtn::DrawItem(const DRAWITEMSTRUCT& item) {
     if (pressed) (void)::OffsetRect(&shape, 1, 1);
     DrawShape(dc, shape, pressed ? m_crFillPressed : m_crFill);
     (void)::DrawTextW(dc, caption, -1, &shape, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (ShowsFocusCue(m_hWnd, item.itemState)) {
+      DrawInnerOutline(dc, shape, m_nCornerSize, m_focusCue, theTheme.m_clrWhite);
+    }
     rc.left += 10;
   }
   if (m_bmpNormal && memory) {

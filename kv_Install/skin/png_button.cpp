@@ -65,6 +65,9 @@ void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
   if (!face.IsNull()) {
     (void)face.Draw(dc, 0, y, face.m_nWidth, face.m_nHeight, 0, 0, face.m_nWidth, face.m_nHeight);
   }
+  if (ShowsFocusCue(m_hWnd, item.itemState)) {
+    DrawInnerOutline(dc, item.rcItem, 0, m_focusCue, theTheme.m_clrWhite);
+  }
   if (caption.empty() || m_bCaptionHidden) return;
 
   (void)::SetBkMode(dc, TRANSPARENT);

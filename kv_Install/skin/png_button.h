@@ -2,7 +2,8 @@
 // what the parent painted under it.
 // Besides BN_CLICKED it posts WM_SKINBTN_CLICK (lParam: its control ID) when
 // the left button is released over it, or Enter or Space press it, and
-// WM_MOUSELEAVE when the mouse leaves it.
+// WM_MOUSELEAVE when the mouse leaves it. With the keyboard focus it shows a
+// light outline inside its edge.
 //
 // Use: create the window with CButton::Create (an ordinary child style; the
 // owner-draw style is added when subclassed), then SizeToContent. The
@@ -48,6 +49,7 @@ class CPngButton : public CButton {
   // The caption only names the button (screen readers read it): it is neither
   // drawn nor measured.
   BOOL m_bCaptionHidden = 0;
+  FocusCue m_focusCue = {3, 1};  // the focus cue at the owner's scale
   int m_nState = BUTTON_STATE_NORMAL;
 
  protected:

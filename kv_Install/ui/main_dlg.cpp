@@ -102,6 +102,7 @@ void Ckv_InstallDlg::ApplyDpi(int dpi, const RECT* suggested) {
   // 13 px from the right, centred in the caption band.
   SkinSize face = {0, 0};
   if (m_pBtnClose) {
+    m_pBtnClose->m_focusCue = FocusCueAt(m_nDpi);
     m_pBtnClose->LoadFaces(m_nDpi);
     m_pBtnClose->SizeToContent();
     const RECT button = m_pBtnClose->GetWindowRect();

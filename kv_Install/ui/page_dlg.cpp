@@ -116,6 +116,7 @@ void CPageDlg::PlaceTextButton(CArcBtn* button, const SkinRect& rect, bool round
   button->m_nCornerSize = corner;
   button->m_nSquareOff = corner;
   button->m_nCornerStyle = 0;
+  button->m_focusCue = FocusCueAt(m_nDpi);
   button->MoveWindow(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 

@@ -197,11 +197,20 @@ class Wizard(unittest.TestCase):
                 ("Edit", 1000): "安装位置:", ("Button", 1001): "浏览...", ("Button", 1006): "创建桌面图标",
                 ("Button", 1007): "运行软件", ("Button", 1): "立即安装", ("Button", 2): "取消", ("Button", 1110): "关闭"})
             self.assertEqual(s.focused_name(), "安装位置:")
+            before = s.grab(wid)
+            close = [(x, y) for x in range(653, 675) for y in range(10, 32)]
             order = []
             for _ in range(7):
                 s.key(wid, "Tab")
                 order.append(s.focused_name())
+                if order[-1] == "关闭":
+                    # The close button shows the focus too, and takes it
+                    # away with no trace once Tab moves on.
+                    px = s.grab(wid)
+                    self.assertGreater(sum(1 for xy in close if px(*xy) != before(*xy)), 20)
             self.assertEqual(order, ["浏览...", "创建桌面图标", "运行软件", "立即安装", "取消", "关闭", "安装位置:"])
+            px = s.grab(wid)
+            self.assertEqual([xy for xy in close if px(*xy) != before(*xy)], [])
             s.key(wid, "shift+Tab")
             self.assertEqual(s.focused_name(), "关闭")
             s.key(wid, "Tab")
