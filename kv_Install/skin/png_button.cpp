@@ -65,8 +65,9 @@ void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
   if (!face.IsNull()) {
     (void)face.Draw(dc, 0, y, face.m_nWidth, face.m_nHeight, 0, 0, face.m_nWidth, face.m_nHeight);
   }
+  if (theTheme.m_bHighContrast) DrawInnerOutline(dc, item.rcItem, 0, {0, m_focusCue.width}, theTheme.Ink(kInkText, 0));
   if (ShowsFocusCue(m_hWnd, item.itemState)) {
-    DrawInnerOutline(dc, item.rcItem, 0, m_focusCue, theTheme.m_clrWhite);
+    DrawInnerOutline(dc, item.rcItem, 0, m_focusCue, theTheme.Ink(kInkFocus, theTheme.m_clrWhite));
   }
   if (caption.empty() || m_bCaptionHidden) return;
 

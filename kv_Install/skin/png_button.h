@@ -3,7 +3,7 @@
 // Besides BN_CLICKED it posts WM_SKINBTN_CLICK (lParam: its control ID) when
 // the left button is released over it, or Enter or Space press it, and
 // WM_MOUSELEAVE when the mouse leaves it. With the keyboard focus it shows a
-// light outline inside its edge.
+// light outline inside its edge; in a high-contrast theme it has an edge.
 //
 // Use: create the window with CButton::Create (an ordinary child style; the
 // owner-draw style is added when subclassed), then SizeToContent. The
@@ -49,7 +49,7 @@ class CPngButton : public CButton {
   // The caption only names the button (screen readers read it): it is neither
   // drawn nor measured.
   BOOL m_bCaptionHidden = 0;
-  FocusCue m_focusCue = {3, 1};  // the focus cue at the owner's scale
+  FocusCue m_focusCue = {3, 1};  // the focus cue and the high-contrast edge's width, at the owner's scale
   int m_nState = BUTTON_STATE_NORMAL;
 
  protected:

@@ -36,6 +36,7 @@ WINMSG = os.path.join(BUILD, "winmsg.exe")  # closes the main window, or asks it
 HANGPROBE = os.path.join(BUILD, "hangprobe.exe")  # the longest wait for the main window's answer
 KVSETUP_BADPAYLOAD = os.path.join(BUILD, "kvsetup_badpayload.exe")  # readme.txt with a wrong CRC-32
 KVSETUP_CHINESE = os.path.join(BUILD, "kvsetup_chinese.exe")  # 说明.txt in GBK, 图片/背景.txt in UTF-8 (bit 11)
+KVSETUP_CONTRAST = os.path.join(BUILD, "kvsetup_contrast.exe")  # finds a high-contrast theme on (Wine has none)
 KVZIP = os.path.join(BUILD, "kvzip.exe")
 WINREADY = os.path.join(BUILD, "winready.exe")  # waits until a new session can make a window
 # Each retry of Wine's start-up that a session needed, one line each; ./kv
