@@ -25,6 +25,11 @@ CTheme theTheme;
 
 namespace {
 
+#ifdef KV_TEST_HIGH_CONTRAST
+// A test build that finds a high-contrast theme on: Wine has none to turn on.
+const bool kHighContrastTestBuild = (theHighContrastQuery = [] { return true; }, true);
+#endif
+
 // COM must be up before anything makes shell links; it is released at exit.
 struct ComForProcess {
   ComForProcess() {

@@ -80,14 +80,30 @@ void CArcBtn::DrawItem(const DRAWITEMSTRUCT& item) {
   RECT rc = item.rcItem;
   (void)::SetBkMode(dc, TRANSPARENT);
   if (caption[0] != L'\0') {
-    (void)::SetTextColor(dc, text);
+    (void)::SetTextColor(dc, theTheme.Ink(kInkButtonText, text));
     const bool pressed = m_nState == BUTTON_STATE_PRESSED;
-    ScopedSelect selectPen(dc, (pressed ? m_penPressed : m_pen).get());
-    ScopedSelect selectBrush(dc, (pressed ? m_brushPressed : m_brush).get());
+    const bool contrast = theTheme.m_bHighContrast;
+    const COLORREF fill = theTheme.Ink(kInkButtonFace, pressed ? m_crFillPressed : m_crFill);
+    HGDIOBJ pen = (pressed ? m_penPressed : m_pen).get();
+    HGDIOBJ brush = (pressed ? m_brushPressed : m_brush).get();
+    if (contrast) {
+      // The system's button face, with the DC's own pen and brush.
+      pen = ::GetStockObject(DC_PEN);
+      brush = ::GetStockObject(DC_BRUSH);
+      (void)::SetDCPenColor(dc, fill);
+      (void)::SetDCBrushColor(dc, fill);
+    }
+    ScopedSelect selectPen(dc, pen);
+    ScopedSelect selectBrush(dc, brush);
     RECT shape = rc;
     if (pressed) (void)::OffsetRect(&shape, 1, 1);
-    DrawShape(dc, shape, pressed ? m_crFillPressed : m_crFill);
+    DrawShape(dc, shape, fill);
+    // In high contrast the face has an edge in the button text's colour.
+    if (contrast) DrawInnerOutline(dc, shape, m_nCornerSize, {0, m_focusCue.width}, theTheme.Ink(kInkButtonText, 0));
     (void)::DrawTextW(dc, caption, -1, &shape, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (ShowsFocusCue(m_hWnd, item.itemState)) {
+      DrawInnerOutline(dc, shape, m_nCornerSize, m_focusCue, theTheme.Ink(kInkFocus, theTheme.m_clrWhite));
+    }
     rc.left += 10;
   }
   if (m_bmpNormal && memory) {
@@ -99,6 +115,7 @@ void CArcBtn::DrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 LRESULT CArcBtn::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (LRESULT result = 0; HandleButtonKeys(m_hWnd, msg, wParam, lParam, &result)) return result;
   switch (msg) {
     case WM_MOUSEHOVER:
       m_bHover = 1;

@@ -4,7 +4,9 @@
 // WM_SKINBTN_CLICK (lParam: its control ID) on every left-button release in
 // momentary mode, wherever the mouse is then, and on every press in latching
 // mode; each mouse move over it is also sent on to the parent as
-// WM_MOUSEMOVE (0, 0).
+// WM_MOUSEMOVE (0, 0). With the keyboard focus it shows a light outline
+// inside its edge; Enter and Space press it. In a high-contrast theme it is
+// drawn in the system's button colours, with an edge.
 //
 // Use: CButton::Create with an ordinary child style, then m_crText and
 // m_crTextPressed, SetColors, the size and the corner fields. The parent
@@ -47,6 +49,7 @@ class CArcBtn : public CButton {
   int m_nCornerSize = 0;   // width and height of the corner ellipse
   int m_nSquareOff = 0;    // vertical extent of corner styles 3, 4 and 5
   int m_nCornerStyle = 0;  // 0 all rounded, 1 left, 3 top, 4 bottom, 5 top-left; others no shape
+  FocusCue m_focusCue = {3, 1};  // the focus cue and the high-contrast edge's width, at the owner's scale
   CTGraphics m_graphics;
   int m_nState = BUTTON_STATE_NORMAL;
 

@@ -18,6 +18,18 @@ int SelectButtonState(int mode, bool hover, unsigned itemState, int* latched, in
   return current;
 }
 
+bool ShowsFocusCue(unsigned itemState, unsigned uiState) {
+  return (itemState & kItemFocus) != 0 && (itemState & kItemNoFocusRect) == 0 && (uiState & kUiHideFocus) == 0;
+}
+
+OutlineRing InnerRing(SkinRect r, int cornerSize, int inset, int ring) {
+  const int d = inset + ring;
+  const int corner = cornerSize - 2 * d;
+  OutlineRing out = {{r.left + d, r.top + d, r.right - 1 - d, r.bottom - 1 - d}, corner > 0 ? corner : 0};
+  if (out.rect.right <= out.rect.left || out.rect.bottom <= out.rect.top) out.rect = {0, 0, 0, 0};
+  return out;
+}
+
 CaptionPlacement PlacePngCaption(int textPos, SkinRect item, SkinSize text, int normalFaceWidth) {
   const int width = item.right - item.left;
   const int height = item.bottom - item.top;

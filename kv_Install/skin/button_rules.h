@@ -12,9 +12,13 @@ constexpr int BUTTON_STATE_HOVER = 1;
 constexpr int BUTTON_STATE_PRESSED = 2;
 constexpr int BUTTON_STATE_LATCHED = 3;
 
-// Owner-draw item state bits (ODS_SELECTED, ODS_FOCUS).
+// Owner-draw item state bits (ODS_SELECTED, ODS_FOCUS, ODS_NOFOCUSRECT) and
+// the UI state bit that hides focus cues until the keyboard is used
+// (UISF_HIDEFOCUS).
 constexpr unsigned kItemSelected = 0x0001;
 constexpr unsigned kItemFocus = 0x0010;
+constexpr unsigned kItemNoFocusRect = 0x0200;
+constexpr unsigned kUiHideFocus = 0x0001;
 
 struct SkinRect {
   int left, top, right, bottom;
@@ -28,6 +32,25 @@ struct SkinSize {
 // and *latched set, once focused while hovered or already latched, else
 // normal. Any other mode keeps `current`.
 int SelectButtonState(int mode, bool hover, unsigned itemState, int* latched, int current);
+
+// Whether a button draws its keyboard-focus cue: it has the focus, and
+// neither its item state nor its window's UI state says to hide the cue.
+bool ShowsFocusCue(unsigned itemState, unsigned uiState);
+
+// The focus cue at a display scale: an outline `width` px wide, `inset` px
+// inside the button's edge.
+struct FocusCue {
+  int inset, width;
+};
+// Ring `ring` (0 the outermost) of an outline `inset` px inside r, whose
+// corners follow an ellipse of cornerSize: its rectangle, on whose last row
+// and column the ring lies, and its own corner ellipse. A ring that does not
+// fit inside r has an empty rectangle.
+struct OutlineRing {
+  SkinRect rect;
+  int corner;
+};
+OutlineRing InnerRing(SkinRect r, int cornerSize, int inset, int ring);
 
 // The PNG button's caption by m_nTextPos: -2 centred in the item, -1 wrapped
 // into a rectangle below the centre, > 0 a line beside the normal face.

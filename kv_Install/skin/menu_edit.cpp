@@ -38,14 +38,23 @@ void CMenuEdit::OnNcCalcSize(RECT* proposed) {
 
 void CMenuEdit::OnNcPaint() {
   ScopedWindowDC dc(m_hWnd);
-  m_brBack.reset(::CreateSolidBrush(m_crBack));
+  m_brBack.reset(::CreateSolidBrush(theTheme.Ink(kInkGround, m_crBack)));
   HBRUSH brush = static_cast<HBRUSH>(m_brBack.get());
   (void)::FillRect(dc.get(), &m_rcTopBand, brush);
   (void)::FillRect(dc.get(), &m_rcBottomBand, brush);
+  if (!theTheme.m_bHighContrast) return;
+  // In high contrast the box's top and bottom edge (its parent draws the sides).
+  RECT top = m_rcTopBand;
+  RECT bottom = m_rcBottomBand;
+  top.bottom = top.top + 1;
+  bottom.top = bottom.bottom - 1;
+  HBRUSH edge = ::GetSysColorBrush(COLOR_WINDOWTEXT);
+  if (top.top < m_rcTopBand.bottom) (void)::FillRect(dc.get(), &top, edge);
+  if (bottom.top >= m_rcBottomBand.top) (void)::FillRect(dc.get(), &bottom, edge);
 }
 
 LRESULT CMenuEdit::OnCtlColor(HDC dc) {
-  (void)::SetTextColor(dc, ShowsPlaceholder() ? m_crPlaceholder : m_crTextColor);
+  (void)::SetTextColor(dc, theTheme.Ink(kInkText, ShowsPlaceholder() ? m_crPlaceholder : m_crTextColor));
   (void)::SetBkMode(dc, TRANSPARENT);
   return reinterpret_cast<LRESULT>(m_brBack.get());
 }

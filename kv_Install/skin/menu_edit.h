@@ -1,7 +1,8 @@
 // A one-line edit whose text sits vertically centred in a taller flat box. It grows its non-client area above and below the line
 // and paints those bands in m_crBack; the parent reflects the edit's colour
 // request to it. An optional placeholder shows while the box is empty, and
-// optional masking shows real text as "*".
+// optional masking shows real text as "*". In a high-contrast theme its
+// ground and text take the system's window colours.
 //
 // Use: subclass the template's edit (SubclassDlgItem), set the public
 // fields, and set m_rcLayout to (0, 0, width, height) before each move or

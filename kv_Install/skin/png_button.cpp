@@ -65,7 +65,11 @@ void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
   if (!face.IsNull()) {
     (void)face.Draw(dc, 0, y, face.m_nWidth, face.m_nHeight, 0, 0, face.m_nWidth, face.m_nHeight);
   }
-  if (caption.empty()) return;
+  if (theTheme.m_bHighContrast) DrawInnerOutline(dc, item.rcItem, 0, {0, m_focusCue.width}, theTheme.Ink(kInkText, 0));
+  if (ShowsFocusCue(m_hWnd, item.itemState)) {
+    DrawInnerOutline(dc, item.rcItem, 0, m_focusCue, theTheme.Ink(kInkFocus, theTheme.m_clrWhite));
+  }
+  if (caption.empty() || m_bCaptionHidden) return;
 
   (void)::SetBkMode(dc, TRANSPARENT);
   (void)::SetTextColor(dc, m_crText);
@@ -92,7 +96,7 @@ void CPngButton::DrawItem(const DRAWITEMSTRUCT& item) {
 
 void CPngButton::SizeToContent() {
   const std::u16string caption = WindowTextW(m_hWnd);
-  const bool hasCaption = !caption.empty();
+  const bool hasCaption = !caption.empty() && !m_bCaptionHidden;
   const bool hasFace = !m_imgNormal.IsNull();
   if (!hasCaption && !hasFace) return;
 
@@ -109,6 +113,7 @@ void CPngButton::SizeToContent() {
 }
 
 LRESULT CPngButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (LRESULT result = 0; HandleButtonKeys(m_hWnd, msg, wParam, lParam, &result)) return result;
   switch (msg) {
     case WM_MOUSEHOVER:
       m_bHover = 1;
@@ -138,6 +143,15 @@ LRESULT CPngButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (::PtInRect(&client, MousePoint(lParam)) && parent != nullptr) {
         (void)::PostMessageW(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
         InvalidateParentArea();
+      }
+      break;
+    }
+    case WM_KEYUP: {
+      // Space released on the pressed button: its own handling sends only
+      // BN_CLICKED; the parent hears of a click as from the mouse.
+      HWND parent = GetParent();
+      if (wParam == VK_SPACE && parent != nullptr && (::SendMessageW(m_hWnd, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0) {
+        (void)::PostMessageW(parent, WM_SKINBTN_CLICK, 0, GetDlgCtrlID());
       }
       break;
     }

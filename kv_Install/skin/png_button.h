@@ -1,8 +1,9 @@
 // An owner-drawn push button whose face is a PNG with alpha, blended over
 // what the parent painted under it.
 // Besides BN_CLICKED it posts WM_SKINBTN_CLICK (lParam: its control ID) when
-// the left button is released over it, and WM_MOUSELEAVE when the mouse
-// leaves it.
+// the left button is released over it, or Enter or Space press it, and
+// WM_MOUSELEAVE when the mouse leaves it. With the keyboard focus it shows a
+// light outline inside its edge; in a high-contrast theme it has an edge.
 //
 // Use: create the window with CButton::Create (an ordinary child style; the
 // owner-draw style is added when subclassed), then SizeToContent. The
@@ -45,6 +46,10 @@ class CPngButton : public CButton {
   int m_nTextPos = -2;       // -2 centred, -1 below the centre, > 0 beside the normal face
   BOOL m_bTrackEnabled = 0;  // set once the faces are loaded
   BOOL m_bRedrawParent = 1;  // hover and leave repaint the parent under the button
+  // The caption only names the button (screen readers read it): it is neither
+  // drawn nor measured.
+  BOOL m_bCaptionHidden = 0;
+  FocusCue m_focusCue = {3, 1};  // the focus cue and the high-contrast edge's width, at the owner's scale
   int m_nState = BUTTON_STATE_NORMAL;
 
  protected:

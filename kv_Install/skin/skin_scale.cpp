@@ -45,6 +45,8 @@ TextButtonShape TextButton(int dpi, bool rounded) {
   return {{ScaleLength(100, dpi), ScaleLength(35, dpi)}, rounded ? ScaleLength(15, dpi) : 0};
 }
 
+FocusCue FocusCueAt(int dpi) { return {ScaleLength(3, dpi), ScaleLength(1, dpi)}; }
+
 // Edges are scaled from their 96-dpi distance to the top image or to the
 // right edge, so roundings never add up.
 DirPageLayout LayOutDirPage(int dpi, int cx, int topHeight) {

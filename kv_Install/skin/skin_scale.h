@@ -38,6 +38,8 @@ struct TextButtonShape {
   int cornerSize;
 };
 TextButtonShape TextButton(int dpi, bool rounded);
+// The buttons' keyboard-focus cue: 1 px wide, 3 px inside the edge at 96 dpi.
+FocusCue FocusCueAt(int dpi);
 
 // The three pages, each cx by cy with the top image topHeight high.
 struct DirPageLayout {

@@ -23,7 +23,16 @@ HFONT MakeFont(const char* face, const ThemeFontSpec& font, int dpi) {
                        WStr(Wide(face)));
 }
 
+bool SystemHighContrastOn() {
+  HIGHCONTRASTW contrast = {};
+  contrast.cbSize = sizeof contrast;
+  return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 }  // namespace
+
+bool (*theHighContrastQuery)() = &SystemHighContrastOn;
 
 CTheme::CTheme() {
   HDC screen = ::GetDC(nullptr);
@@ -45,4 +54,19 @@ void CTheme::SetDpi(int dpi) {
   UniqueFont* const members[8] = {&m_fontText,  &m_fontButton, &m_fontUnderline, &m_fontTitle,
                                   &m_fontLarge, &m_fontMedium, &m_fontHeavy,     &m_fontBold};
   for (int n : kThemeFontCreationOrder) members[n]->reset(MakeFont(m_choice.face, m_choice.fonts[n], dpi));
+}
+
+bool CTheme::ReadSystemColours() {
+  constexpr int kSystemColour[kInkCount] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNTEXT,
+                                            COLOR_HIGHLIGHT};
+  bool changed = false;
+  const bool on = theHighContrastQuery();
+  for (int ink = 0; ink < kInkCount; ++ink) {
+    const COLORREF colour = on ? ::GetSysColor(kSystemColour[ink]) : 0;
+    changed |= colour != m_crSystem[ink];
+    m_crSystem[ink] = colour;
+  }
+  changed |= on != m_bHighContrast;
+  m_bHighContrast = on;
+  return changed;
 }

@@ -13,6 +13,19 @@
 #include "base/handles.h"
 #include "skin/theme_choice.h"
 
+// What the skin draws with, by kind: grounds, text, the text buttons' faces
+// and captions, the keyboard-focus cue. Outside a high-contrast theme each
+// kind is the skin's own colour where it is drawn; in one, the system's
+// colour for that kind (COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE,
+// COLOR_BTNTEXT, COLOR_HIGHLIGHT), so that text and edges stand out as the
+// user chose.
+enum SkinInk { kInkGround, kInkText, kInkButtonFace, kInkButtonText, kInkFocus, kInkCount };
+
+// Whether a high-contrast theme is on (SPI_GETHIGHCONTRAST). Wine has no
+// high-contrast themes (its answer is always "off"), so tests point this at
+// an answer of their own.
+extern bool (*theHighContrastQuery)();
+
 class CTheme {
  public:
   // Enumerates the installed families into m_arrFontNames, picks the face
@@ -27,6 +40,14 @@ class CTheme {
   void SetDpi(int dpi);
   int m_nDpi = 96;
   CTheme& operator=(const CTheme&) = delete;
+
+  // Reads whether a high-contrast theme is on and, if so, the system's
+  // colours for the inks; true when what the skin draws with has changed.
+  bool ReadSystemColours();
+  // The colour of ink where the skin's own is `skin`.
+  COLORREF Ink(SkinInk ink, COLORREF skin) const { return m_bHighContrast ? m_crSystem[ink] : skin; }
+  bool m_bHighContrast = false;
+  COLORREF m_crSystem[kInkCount] = {};
 
   // Full names of the installed font families, in the order the system
   // enumerated them.

@@ -22,6 +22,15 @@
 
 const char kInstallerWindowProperty[] = "Kelvane.kvsetup";
 
+namespace {
+
+BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
+  (void)::SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+  return TRUE;
+}
+
+}  // namespace
+
 Ckv_InstallDlg::Ckv_InstallDlg(InstallState& state, std::string appName)
     : CSkinDlg(IDD_KV_INSTALL_DIALOG),
       m_state(state),
@@ -51,8 +60,14 @@ BOOL Ckv_InstallDlg::OnInitDialog() {
   m_progressPage.Create(m_hWnd);
   m_finishPage.Create(m_hWnd);
   ShowPage(m_dirPage);
+  // Its text names it for screen readers, never shown; it is the last tab
+  // stop, after the visible page's controls.
   m_pBtnClose = std::make_unique<CPngButton>();
-  if (!m_pBtnClose->Create("", WS_CHILD | WS_VISIBLE, RECT{0, 0, 0, 0}, m_hWnd, IDC_BTN_CLOSE)) m_pBtnClose.reset();
+  m_pBtnClose->m_bCaptionHidden = 1;
+  if (!m_pBtnClose->Create("关闭", WS_CHILD | WS_VISIBLE | WS_TABSTOP, RECT{0, 0, 0, 0}, m_hWnd, IDC_BTN_CLOSE)) {
+    m_pBtnClose.reset();
+  }
+  (void)theTheme.ReadSystemColours();
   // The system's scale, or the largest step below it at which the window
   // fits the screen.
   const SkinSize work = WorkAreaSize(m_hWnd);
@@ -125,6 +140,7 @@ void Ckv_InstallDlg::ApplyDpi(int dpi, const RECT* suggested) {
   // 13 px from the right, centred in the caption band.
   SkinSize face = {0, 0};
   if (m_pBtnClose) {
+    m_pBtnClose->m_focusCue = FocusCueAt(m_nDpi);
     m_pBtnClose->LoadFaces(m_nDpi);
     m_pBtnClose->SizeToContent();
     const RECT button = m_pBtnClose->GetWindowRect();
@@ -199,15 +215,15 @@ void Ckv_InstallDlg::OnCloseButton() {
 void Ckv_InstallDlg::Draw(HDC dc, const RECT& client) {
   RECT band = client;
   band.bottom = m_nCaptionHeight;
-  FillSolidRect(dc, client, RGB(45, 45, 45));
-  FillSolidRect(dc, band, RGB(36, 36, 36));
+  FillSolidRect(dc, client, theTheme.Ink(kInkGround, RGB(45, 45, 45)));
+  FillSolidRect(dc, band, theTheme.Ink(kInkGround, RGB(36, 36, 36)));
 
   // The theme's title font is selected first, as the band's font of record;
   // the name itself is drawn in the window's own font over it.
   ScopedSelect title(dc, theTheme.m_fontTitle.get());
   ScopedSelect caption(dc, m_fontCaption.get());
   ::SetBkMode(dc, TRANSPARENT);
-  ::SetTextColor(dc, RGB(122, 124, 136));
+  ::SetTextColor(dc, theTheme.Ink(kInkText, RGB(122, 124, 136)));
   RECT text = band;
   text.left += m_nTitleLeft;
   ::DrawTextW(dc, L"Kelvane", -1, &text, DT_SINGLELINE | DT_VCENTER);
@@ -225,6 +241,16 @@ INT_PTR Ckv_InstallDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       SetMessageResult(0);
       return TRUE;
+    case WM_SYSCOLORCHANGE:
+      // The common controls take the system's new colours when told.
+      ::EnumChildWindows(m_hWnd, &SendSysColorChange, 0);
+      [[fallthrough]];
+    case WM_SETTINGCHANGE:
+      // A high-contrast theme turned on or off, or its colours changed.
+      if (theTheme.ReadSystemColours()) {
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+      }
+      return FALSE;
     case WM_SHOW_DIRPAGE:
       ShowPage(m_dirPage);
       SetMessageResult(0);

@@ -76,11 +76,22 @@ void CPageDlg::ApplyDpi(int dpi) {
 }
 
 void CPageDlg::Draw(HDC dc, const RECT& client) {
-  if (m_crGround != CLR_NONE) FillSolidRect(dc, client, m_crGround);
+  if (m_crGround != CLR_NONE) FillSolidRect(dc, client, theTheme.Ink(kInkGround, m_crGround));
   DrawTopImage(dc, m_bmpTop.get(), client);
   RECT lower = client;
   lower.top += m_nTopImageHeight;
-  FillSolidRect(dc, lower, kPageColour);
+  FillSolidRect(dc, lower, theTheme.Ink(kInkGround, kPageColour));
+  if (!theTheme.m_bHighContrast) return;
+  // In high contrast an edit box's ground is the page's: it gets an edge,
+  // whose sides are drawn here and whose top and bottom the box draws.
+  for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (!::IsWindowVisible(child) || (::SendMessageW(child, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) == 0) continue;
+    RECT box;
+    ::GetWindowRect(child, &box);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&box), 2);
+    ::InflateRect(&box, 1, 0);
+    ::FrameRect(dc, &box, ::GetSysColorBrush(COLOR_WINDOWTEXT));
+  }
 }
 
 INT_PTR CPageDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -94,7 +105,8 @@ INT_PTR CPageDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     // boxes would show whatever lay under them before the page painted.
     HDC dc = reinterpret_cast<HDC>(wParam);
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, RGB(255, 255, 255));
+    ::SetTextColor(dc, theTheme.Ink(kInkText, RGB(255, 255, 255)));
+    if (theTheme.m_bHighContrast) return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_WINDOW));
     if (!m_brPage) m_brPage.reset(::CreateSolidBrush(kPageColour));
     return reinterpret_cast<INT_PTR>(m_brPage ? m_brPage.get() : ::GetStockObject(HOLLOW_BRUSH));
   }
@@ -103,7 +115,7 @@ INT_PTR CPageDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 std::unique_ptr<CArcBtn> CPageDlg::MakeTextButton(const char* text, int id, const RECT& rect, COLORREF fill) const {
   auto button = std::make_unique<CArcBtn>();
-  (void)button->Create(text, WS_CHILD | WS_VISIBLE, rect, m_hWnd, id);  // a missing button is simply not drawn
+  (void)button->Create(text, WS_CHILD | WS_VISIBLE | WS_TABSTOP, rect, m_hWnd, id);  // a missing button is simply not drawn
   button->m_crText = theTheme.m_clrWhite;
   button->m_crTextPressed = theTheme.m_clrWhite;
   button->SetColors(fill, fill);
@@ -116,6 +128,7 @@ void CPageDlg::PlaceTextButton(CArcBtn* button, const SkinRect& rect, bool round
   button->m_nCornerSize = corner;
   button->m_nSquareOff = corner;
   button->m_nCornerStyle = 0;
+  button->m_focusCue = FocusCueAt(m_nDpi);
   button->MoveWindow(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 

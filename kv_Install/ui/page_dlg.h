@@ -1,7 +1,8 @@
 // The bases of the installer's skinned windows. CSkinDlg paints the whole
 // client area itself; CPageDlg, the page base, adds what the three wizard
 // pages share: the skin's top image over a dark page, the colours of their
-// static texts and their text buttons.
+// static texts (the system's in a high-contrast theme) and their text
+// buttons, which are tab stops.
 #pragma once
 
 #include <windows.h>

@@ -42,6 +42,9 @@ BOOL CSelDirDlg::OnInitDialog() {
   m_pBtnBrowse = MakeTextButton("浏览...", IDC_BTN_BROWSE, RECT{0, 0, 0, 0}, kBlue);
   m_pBtnInstall = MakeTextButton("立即安装", IDOK, RECT{0, 0, 100, 35}, kBlue);
   m_pBtnCancel = MakeTextButton("取消", IDCANCEL, RECT{0, 0, 100, 35}, kGrey);
+  // Tab goes in reading order: "浏览..." right after the folder box.
+  ::SetWindowPos(m_pBtnBrowse->GetSafeHwnd(), GetDlgItem(IDC_EDIT_DIR), 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::CheckDlgButton(m_hWnd, IDC_CHECK_RUN, BST_CHECKED);
   ::CheckDlgButton(m_hWnd, IDC_CHECK_DESKTOP, m_state.m_options.noDesktop ? BST_UNCHECKED : BST_CHECKED);
   m_editDir.m_crBack = RGB(255, 255, 255);

@@ -1,6 +1,7 @@
 """The installer at 100, 125, 150 and 200 % (Wine gives every program the
 prefix's DPI and never stretches a window), and under a visual style: the
-window is the 96-dpi one times dpi / 96, the top image and the close
+window is the 96-dpi one times dpi / 96, the keyboard focus shows on a button
+at each scale, the top image and the close
 button's face at 200 % are the 2x ones make_skin.py drew, pixel for pixel, and the visual style changes not
 one pixel of the skin (the check boxes' squares are the system's own
 drawing, not the skin's)."""
@@ -66,6 +67,23 @@ class DisplayScale(unittest.TestCase):
                 caption = scaled(43, dpi)
                 pages = [c["rect"] for c in s.controls() if c["depth"] == 1 and c["cls"] == "#32770"]
                 self.assertEqual(pages, [(0, caption, size[0], size[1] - caption)])
+
+                # The keyboard focus on "立即安装" (four tabs from the folder
+                # box) shows at every scale, and goes without a trace.
+                x, y, w, h = [c["rect"] for c in s.controls() if c["cls"] == "Button" and c["id"] == 1][0]
+                button = [(x + i, y + j) for j in range(h) for i in range(w)]
+                before = s.grab(wid)
+                for _ in range(4):
+                    s.key(wid, "Tab")
+                time.sleep(0.3)
+                focused = s.grab(wid)
+                differ = sum(1 for xy in button if focused(*xy) != before(*xy))
+                print("%d dpi: %d of 立即安装's %d pixels show the focus" % (dpi, differ, len(button)))
+                self.assertGreater(differ, w + h)  # a ring all round is about twice that
+                s.key(wid, "Tab")
+                time.sleep(0.3)
+                after = s.grab(wid)
+                self.assertEqual([xy for xy in button if after(*xy) != before(*xy)][:5], [])
                 if dpi != 192:
                     continue
 

@@ -151,15 +151,23 @@ class Wizard(unittest.TestCase):
             self.assertEqual(p.wait(20), 0)
             self.assertNothingInstalled(s)
 
+    def names(self, s):
+        """{(class, control ID): accessible name} of what a person can reach:
+        the visible page's buttons, boxes and bar, and the close button."""
+        return {(r["cls"], r["id"]): r["name"] for r in s.accessible()
+                if r["depth"] >= 1 and r["cls"] in ("Button", "Edit", "msctls_progress32")}
+
     def test_keyboard_only_install_to_the_finish_page(self):
         with WineSession() as s:
             p, wid = self.start(s)
-            # The folder box has the focus; two tabs reach "运行软件".
-            s.key(wid, "Tab")
-            s.key(wid, "Tab")
-            s.key(wid, "space")
-            s.key(wid, "Return")
+            # The folder box has the focus; three tabs reach "运行软件", and
+            # Enter there presses the default button, "立即安装".
+            for key in ("Tab", "Tab", "Tab", "space", "Return"):
+                s.key(wid, key)
             self.wait_for_page(s, "Static", "正在安装...")
+            # Each new page takes the focus, so a screen reader reads it.
+            self.assertEqual(self.names(s), {("msctls_progress32", 1002): "正在安装...", ("Button", 1110): "关闭"})
+            self.assertEqual(s.focused_name(), "正在安装...")
             bar = self.control(s, "msctls_progress32")
             self.assertEqual((bar["rect"][0], bar["rect"][2], bar["rect"][3]), (20, 648, 10))
             # Esc and Alt+F4 on the progress page only ask to wait.
@@ -171,6 +179,8 @@ class Wizard(unittest.TestCase):
                 self.notice_gone(s)
             self.wait_for_page(s, "Button", "立即体验")
             self.assertIsNone(p.poll())
+            self.assertEqual(self.names(s), {("Button", 1): "立即体验", ("Button", 1110): "关闭"})
+            self.assertEqual(s.focused_name(), "立即体验")
             self.assertEqual(self.control(s, "Button", "立即体验")["rect"], (563, 43 + 254, 100, 35))
             self.assertEqual(s.grab(wid)(563, 43 + 254), BLUE, "the finish button has square corners")
             self.assertEqual(s.updater_starts(), [])
@@ -179,6 +189,47 @@ class Wizard(unittest.TestCase):
             starts = s.wait_for(s.updater_starts, timeout=20)
             self.assertTrue(starts, "Enter on the finish page did not start kvUpdate.exe")
             self.assertEqual(starts[0][0], INSTALL_DIR)
+
+    def test_every_control_is_named_and_tab_reaches_each_in_reading_order(self):
+        with WineSession() as s:
+            p, wid = self.start(s)
+            self.assertEqual(self.names(s), {
+                ("Edit", 1000): "安装位置:", ("Button", 1001): "浏览...", ("Button", 1006): "创建桌面图标",
+                ("Button", 1007): "运行软件", ("Button", 1): "立即安装", ("Button", 2): "取消", ("Button", 1110): "关闭"})
+            self.assertEqual(s.focused_name(), "安装位置:")
+            before = s.grab(wid)
+            close = [(x, y) for x in range(653, 675) for y in range(10, 32)]
+            order = []
+            for _ in range(7):
+                s.key(wid, "Tab")
+                order.append(s.focused_name())
+                if order[-1] == "关闭":
+                    # The close button shows the focus too, and takes it
+                    # away with no trace once Tab moves on.
+                    px = s.grab(wid)
+                    self.assertGreater(sum(1 for xy in close if px(*xy) != before(*xy)), 20)
+            self.assertEqual(order, ["浏览...", "创建桌面图标", "运行软件", "立即安装", "取消", "关闭", "安装位置:"])
+            px = s.grab(wid)
+            self.assertEqual([xy for xy in close if px(*xy) != before(*xy)], [])
+            s.key(wid, "shift+Tab")
+            self.assertEqual(s.focused_name(), "关闭")
+            s.key(wid, "Tab")
+            s.key(wid, "Tab")
+            self.assertEqual(s.focused_name(), "浏览...")
+
+            # Enter presses the focused button: the folder picker, which Esc
+            # closes with the folder as it was.
+            s.key(wid, "Return")
+            picker = s.wait_for(lambda: [w for w in s.visible_windows() if w != wid], timeout=20)
+            self.assertTrue(picker, "Enter on 浏览... opened no folder picker")
+            self.assertIn("请选择目录", [c["text"] for c in s.controls() if c["cls"].lower() == "static"])
+            s.key(picker[0], "Escape")
+            self.assertTrue(s.wait_for(lambda: len(s.visible_windows()) == 1, timeout=10), "the picker stayed")
+            self.assertEqual(self.control(s, "Edit", cid=1000)["text"], INSTALL_DIR + "\\")
+            self.assertIsNone(p.poll())
+            s.key(wid, "Escape")
+            self.assertEqual(p.wait(20), 0)
+            self.assertNothingInstalled(s)
 
     def test_alt_f4_on_the_finish_page_starts_nothing(self):
         with WineSession() as s:

@@ -32,12 +32,14 @@ SHIPPED = os.environ.get("KV_SHIPPED_BUILD", os.path.join(ROOT, "build", "window
 TEMPLATE = os.environ.get("KV_TEMPLATE_PREFIX", os.path.join(BUILD, "wine", "template"))
 KVSETUP = os.path.join(BUILD, "kvsetup.exe")
 WINTEXT = os.path.join(BUILD, "wintext.exe")
+ACCNAMES = os.path.join(BUILD, "accnames.exe")  # what a screen reader hears (MSAA)
 WINMSG = os.path.join(BUILD, "winmsg.exe")  # closes the main window, or asks it whether the session may end
 HANGPROBE = os.path.join(BUILD, "hangprobe.exe")  # the longest wait for the main window's answer
 KVSETUP_BADPAYLOAD = os.path.join(BUILD, "kvsetup_badpayload.exe")  # readme.txt with a wrong CRC-32
 KVSETUP_CHINESE = os.path.join(BUILD, "kvsetup_chinese.exe")  # 说明.txt in GBK, 图片/背景.txt in UTF-8 (bit 11)
 KVSETUP_BIG = os.path.join(BUILD, "kvsetup_big.exe")  # datafile/big.bin: 6,000,000 bytes of zeros
 HOLDFILE = os.path.join(BUILD, "holdfile.exe")  # holds a file with no sharing, as another program would
+KVSETUP_CONTRAST = os.path.join(BUILD, "kvsetup_contrast.exe")  # finds a high-contrast theme on (Wine has none)
 KVZIP = os.path.join(BUILD, "kvzip.exe")
 WINREADY = os.path.join(BUILD, "winready.exe")  # waits until a new session can make a window
 # Each retry of Wine's start-up that a session needed, one line each; ./kv
@@ -490,13 +492,30 @@ class WineSession:
                              "rect": tuple(int(v) for v in parts[4].split(",")), "text": parts[5].replace("\x1f", "\n")})
         return rows
 
+    def accessible(self, exe=None):
+        """The visible windows of the program as a screen reader asks them
+        (MSAA, accnames.exe), in wintext.exe's order: dicts with depth, cls,
+        id, role, focused (bool), name and value."""
+        rc, out, _ = self.run(ACCNAMES, [exe or self.installer_name])
+        rows = []
+        for line in out.decode("gbk", "replace").splitlines():
+            parts = line.rstrip("\r").split("\t", 6)
+            if len(parts) == 7:
+                rows.append({"depth": int(parts[0]), "cls": parts[1], "id": int(parts[2]), "role": int(parts[3]),
+                             "focused": parts[4] == "1", "name": parts[5], "value": parts[6]})
+        return rows
+
+    def focused_name(self):
+        """The accessible name of the control with the keyboard focus, or None."""
+        return next((r["name"] for r in self.accessible() if r["focused"]), None)
+
     def static_texts(self, wid=None):
         """Texts of the visible static controls of the wizard's pages."""
         return [c["text"] for c in self.controls() if c["cls"].lower() == "static" and c["depth"] == 2]
 
     def button_texts(self, wid=None):
         """Captions of the visible push buttons of the wizard's pages (not
-        the check boxes, not the caption-less close button)."""
+        the check boxes, not the close button, whose text only names it)."""
         return [c["text"] for c in self.controls()
                 if c["cls"].lower() == "button" and c["depth"] == 2 and (c["style"] & 0xF) in (0, 1, 0xB)]
 

@@ -9,6 +9,9 @@ page, written to docs/screenshots/ (the README shows them).
   failure.png      the finish page of an install whose payload failed
   directory-1252.png  the directory page on an English system (code page
                    1252), with the two Chinese fonts every Windows has
+  directory-focus.png  the directory page with the keyboard focus on 立即安装
+  directory-contrast.png  the same in a high-contrast theme (Windows' High
+                   Contrast Black colours)
   directory-150.png, progress-150.png, finish-150.png
                    the three pages at 150 % (144 dpi)
   directory-200.png, progress-200.png, finish-200.png
@@ -22,8 +25,8 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from fonts import add_windows_chinese_fonts  # noqa: E402
-from kvharness import (BUILD, CLOSE_BUTTON, INSTALL_BUTTON, KVSETUP, KVSETUP_BADPAYLOAD, ROOT, RUN_CHECKBOX,  # noqa: E402
-                       WINREADY, WineSession)
+from kvharness import (BUILD, CLOSE_BUTTON, INSTALL_BUTTON, KVSETUP, KVSETUP_BADPAYLOAD, KVSETUP_CONTRAST, ROOT,  # noqa: E402
+                       RUN_CHECKBOX, WINREADY, WineSession)
 
 OUT = os.path.join(ROOT, "docs", "screenshots")
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
@@ -49,6 +52,19 @@ def wizard(session, exe):
     session._xdo("mousemove", "--window", wid, "300", "120")
     time.sleep(0.5)
     return wid
+
+
+# Windows' High Contrast Black scheme, as HKCU\Control Panel\Colors keeps it.
+HIGH_CONTRAST_BLACK = {"Window": "0 0 0", "WindowText": "255 255 255", "ButtonFace": "0 0 0",
+                       "ButtonText": "255 255 255", "Hilight": "26 235 255", "HilightText": "0 0 0",
+                       "GrayText": "63 242 63", "HotTrackingColor": "255 255 0"}
+
+
+def focus_on_install(session, wid):
+    """Four tabs from the folder box: 浏览..., the two boxes, 立即安装."""
+    for _ in range(4):
+        session.key(wid, "Tab")
+    time.sleep(0.5)
 
 
 def scaled(point, dpi):
@@ -101,6 +117,16 @@ def main():
         s.wait_for(lambda: [c for c in s.controls() if c["text"] == "安装失败!"], timeout=30, interval=0.5)
         time.sleep(0.5)
         snap(s, wid, "failure.png")
+    with WineSession(template=template) as s:
+        wid = wizard(s, KVSETUP)
+        focus_on_install(s, wid)
+        snap(s, wid, "directory-focus.png")
+    with WineSession(template=template) as s:
+        for name, colour in HIGH_CONTRAST_BLACK.items():
+            s.wine("reg", "add", r"HKCU\Control Panel\Colors", "/v", name, "/d", colour, "/f")
+        wid = wizard(s, KVSETUP_CONTRAST)
+        focus_on_install(s, wid)
+        snap(s, wid, "directory-contrast.png")
     with WineSession(template=template) as s:
         s.env["LC_ALL"] = "en_US.UTF-8"  # ANSI code page 1252
         add_windows_chinese_fonts(s)

@@ -33,6 +33,43 @@ TEST(ButtonStateTest, MomentaryAndLatchingTables) {
   }
 }
 
+TEST(FocusCueTest, ShownOnlyForTheFocusTheKeyboardMayShow) {
+  const struct {
+    unsigned item, ui;
+    bool shown;
+  } cases[] = {
+      {kItemFocus, 0, true},
+      {kItemFocus | kItemSelected, 0, true},        // Space held down
+      {0, 0, false},
+      {kItemFocus | kItemNoFocusRect, 0, false},    // the system says hide
+      {kItemFocus, kUiHideFocus, false},            // the keyboard has not been used yet
+      {kItemFocus, 0x2, true},                      // UISF_HIDEACCEL hides only mnemonics
+  };
+  for (const auto& c : cases) EXPECT_EQ(ShowsFocusCue(c.item, c.ui), c.shown) << c.item << " " << c.ui;
+}
+
+TEST(FocusCueTest, RingsShrinkTheRectangleAndTheCorners) {
+  const SkinRect button = {10, 20, 110, 55};  // 100 x 35
+  const struct {
+    int corner, inset, ring;
+    SkinRect rect;
+    int ringCorner;
+  } cases[] = {
+      {0, 0, 0, {10, 20, 109, 54}, 0},   // on the button's last row and column
+      {30, 6, 1, {17, 27, 102, 47}, 16},  // the second ring of the cue at 200 %
+      {15, 8, 0, {18, 28, 101, 46}, 0},  // past the curve: square
+      {15, 17, 0, {0, 0, 0, 0}, 0},      // does not fit
+  };
+  for (const auto& c : cases) {
+    const OutlineRing r = InnerRing(button, c.corner, c.inset, c.ring);
+    EXPECT_TRUE(r.rect.left == c.rect.left && r.rect.top == c.rect.top && r.rect.right == c.rect.right &&
+                r.rect.bottom == c.rect.bottom)
+        << c.corner << " " << c.inset << " " << c.ring << ": " << r.rect.left << "," << r.rect.top << ","
+        << r.rect.right << "," << r.rect.bottom;
+    EXPECT_EQ(r.corner, c.ringCorner);
+  }
+}
+
 TEST(PngCaptionTest, PlacesByTextPos) {
   const SkinRect item = {0, 0, 101, 41};
   const SkinSize text = {31, 15};

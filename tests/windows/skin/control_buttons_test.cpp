@@ -105,6 +105,7 @@ TEST_F(ArcButtonTest, ReleasedAnywhereClicksWithoutBnClicked) {
 }
 
 TEST_F(ArcButtonTest, PressedLooksOnePixelRightAndDown) {
+  ::SetFocus(button.m_hWnd);  // as a press gives it: the focus cue moves with the rest
   MouseToCentre(button);
   Pump(150);
   ASSERT_TRUE(button.m_bHover);

@@ -1,6 +1,7 @@
 // The main window and its three pages paint through a DC whose state they
 // put back, and repainting them makes no GDI object; they are Unicode windows
-// whose texts read back as the templates and the pages wrote them.
+// whose texts read back as the templates and the pages wrote them; they take
+// a high-contrast theme's colours while it is on.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -108,6 +109,59 @@ TEST_F(SkinPaintTest, UnicodeWindowsWithTheirChineseTexts) {
   for (const wchar_t* p = L"C:\\游戏"; *p != L'\0'; ++p) ::SendMessageW(edit, WM_CHAR, *p, 0);
   EXPECT_EQ(WindowTextW(edit), u"C:\\游戏");
   EXPECT_EQ(GetWindowTextGbk(edit), "C:\\游戏");  // narrow literals are GBK here
+}
+
+// A high-contrast theme turned on while the wizard is open: the directory
+// page's texts, its ground and its buttons take the system's colours at
+// once; turned off, the skin is as it was, to the pixel. Wine has no
+// high-contrast themes (SPI_SETHIGHCONTRAST fails, SPI_GETHIGHCONTRAST says
+// off): there the theme's query answers as the system would.
+TEST_F(SkinPaintTest, HighContrastTakesTheSystemsColoursWhileItIsOn) {
+  const std::vector<CSkinDlg*> windows = Windows();
+  for (size_t page = 1; page < windows.size(); ++page) windows[page]->ShowWindow(page == 1 ? SW_SHOWNA : SW_HIDE);
+  const auto shot = [] {
+    Pump(150);
+    return Snapshot(window_->m_hWnd);
+  };
+  int kinds[5] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_HIGHLIGHT};
+  COLORREF scheme[5] = {RGB(0, 0, 0), RGB(255, 255, 0), RGB(0, 0, 96), RGB(0, 255, 0), RGB(0, 255, 255)};
+  COLORREF saved[5];
+  for (int i = 0; i < 5; ++i) saved[i] = ::GetSysColor(kinds[i]);
+  bool (*const query)() = theHighContrastQuery;
+  // SetSysColors tells every top-level window.
+  const auto contrast = [&](bool on) {
+    HIGHCONTRASTW flags = {sizeof flags, on ? static_cast<DWORD>(HCF_HIGHCONTRASTON) : 0, nullptr};
+    const bool system = ::SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof flags, &flags, SPIF_SENDCHANGE);
+    theHighContrastQuery = system || !on ? query : [] { return true; };
+    return ::SetSysColors(5, kinds, on ? scheme : saved) != 0;
+  };
+  const auto before = shot();
+  const bool turnedOn = contrast(true);
+  const auto on = shot();
+  const bool turnedOff = contrast(false);
+  const auto off = shot();
+  ASSERT_TRUE(turnedOn && turnedOff);
+
+  // The label "安装位置:" in the text colour and no white left, the caption
+  // band and the page in the ground colour, the install button's face and
+  // its edge (the page starts 43 px down the main window).
+  int text = 0, white = 0;
+  for (int y = 43 + 194; y < 43 + 214; ++y)
+    for (int x = 30; x < 130; ++x) {
+      const COLORREF c = on->at(x, y);
+      text += GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) < 80;
+      white += GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200;
+    }
+  EXPECT_GT(text, 20);
+  EXPECT_EQ(white, 0);
+  EXPECT_EQ(on->at(300, 3), scheme[0]);
+  EXPECT_EQ(on->at(10, 360), scheme[0]);
+  EXPECT_EQ(on->at(448 + 50, 43 + 269 + 6), scheme[2]);
+  EXPECT_EQ(on->at(448 + 50, 43 + 269), scheme[3]);
+  int differ = 0;
+  for (int y = 0; y < before->height(); ++y)
+    for (int x = 0; x < before->width(); ++x) differ += off->at(x, y) != before->at(x, y);
+  EXPECT_EQ(differ, 0);
 }
 
 }  // namespace
