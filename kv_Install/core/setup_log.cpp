@@ -33,9 +33,19 @@ bool OpenSetupLog(const std::u16string& path) {
   for (size_t at = path.find_first_of(u"\\/", 3); at != std::u16string::npos; at = path.find_first_of(u"\\/", at + 1)) {
     (void)::CreateDirectoryW(WStr(path.substr(0, at)), nullptr);
   }
-  // Readable while it is written, so a deployment tool can follow it.
-  theLog = ::CreateFileW(WStr(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Readable while it is written, so a deployment tool can follow it. A
+  // link in the log's own place is not followed: the elevated installer
+  // would append to whatever file somebody pointed it at.
+  HANDLE log = ::CreateFileW(WStr(path), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (log != INVALID_HANDLE_VALUE &&
+      (!::GetFileInformationByHandle(log, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+    ::CloseHandle(log);
+    ::SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
+  }
+  theLog = log;
   return theLog != INVALID_HANDLE_VALUE;
 }
 
