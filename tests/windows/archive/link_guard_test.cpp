@@ -11,19 +11,15 @@
 
 #include "archive/link_guard_win.h"
 #include "archive/zip_reader.h"
+#include "fresh_folder.h"
 
 namespace {
 
 class LinkGuardTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));
-    char name[64];
-    static int counter = 0;
-    std::snprintf(name, sizeof name, "kvlg%lu_%d", ::GetCurrentProcessId(), counter++);
-    base_ = std::string(temp) + name;
-    ASSERT_TRUE(::CreateDirectoryA(base_.c_str(), nullptr));
+    base_ = FreshTempFolder("kvlg");
+    ASSERT_FALSE(base_.empty());
   }
   void TearDown() override {
     // What the tests made, deepest first; a failure here leaves a little in %TEMP%.

@@ -11,6 +11,7 @@
 
 #include "archive/payload.h"
 #include "archive/zip_reader.h"
+#include "fresh_folder.h"
 #include "zip_builder.h"
 
 namespace {
@@ -136,13 +137,8 @@ bool ReadOnlyIsEnforced(const std::string& folder) {
 class ExtractTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));
-    char name[64];
-    static int counter = 0;
-    std::snprintf(name, sizeof name, "kvx%lu_%d", ::GetCurrentProcessId(), counter++);
-    root_ = std::string(temp) + name;
-    ASSERT_TRUE(::CreateDirectoryA(root_.c_str(), nullptr));
+    root_ = FreshTempFolder("kvx");
+    ASSERT_FALSE(root_.empty());
     ::GetCurrentDirectoryA(MAX_PATH, previous_);
     ASSERT_TRUE(::SetCurrentDirectoryA(root_.c_str()));
   }
