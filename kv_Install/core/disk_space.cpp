@@ -24,6 +24,13 @@ uint64_t SpaceNeeded(const std::vector<PlannedFile>& files, uint32_t clusterByte
   return (added > freed ? added - freed : 0) + largest + kSpaceMargin;
 }
 
+uint64_t StagingSpaceNeeded(const std::vector<uint64_t>& writtenSizes, uint64_t journalBytes,
+                            uint64_t recordBytes, uint32_t clusterBytes) {
+  uint64_t need = RoundUpToCluster(journalBytes, clusterBytes) + RoundUpToCluster(recordBytes, clusterBytes);
+  for (const uint64_t size : writtenSizes) need += RoundUpToCluster(size, clusterBytes);
+  return need + kSpaceMargin;
+}
+
 size_t RootLength(const std::string& path) {
   if (path.size() >= 2 && path[1] == ':') return path.size() >= 3 && IsSeparator(path[2]) ? 3 : 2;
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {

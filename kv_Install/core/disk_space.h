@@ -30,6 +30,15 @@ uint64_t RoundUpToCluster(uint64_t bytes, uint32_t clusterBytes);
 // copy stands beside the old file until the swap), plus kSpaceMargin.
 uint64_t SpaceNeeded(const std::vector<PlannedFile>& files, uint32_t clusterBytes);
 
+// Bytes the drive must have free for an install that stages: every file it
+// writes (new or changed; a file kept is not written) in whole clusters in
+// the staging folder, where it stays until the switch moves it in, with the
+// files it replaces moved aside there, so none gives room back before the
+// end; plus the journal and the install record, a cluster each at least,
+// and kSpaceMargin.
+uint64_t StagingSpaceNeeded(const std::vector<uint64_t>& writtenSizes, uint64_t journalBytes,
+                            uint64_t recordBytes, uint32_t clusterBytes);
+
 // Bytes of path's root, which no parent walk strips: "K:\", "K:",
 // "\\server\share\", "\"; 0 for a relative path.
 size_t RootLength(const std::string& path);

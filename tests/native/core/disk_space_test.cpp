@@ -32,6 +32,22 @@ TEST(DiskSpace, NeedCountsClustersReplacedFilesAndTheLargestEntry) {
   for (const auto& r : rows) EXPECT_EQ(SpaceNeeded(r.files, r.cluster), r.need) << r.row;
 }
 
+TEST(DiskSpace, StagingCountsEveryFileWrittenTheJournalAndTheRecord) {
+  const struct {
+    const char* row;
+    std::vector<uint64_t> written;
+    uint64_t journal, record;
+    uint32_t cluster;
+    uint64_t need;
+  } rows[] = {
+      {"nothing written: the journal and the record", {}, 100, 900, 4096, 8192 + kSpaceMargin},
+      {"each file in whole clusters", {1, 4096, 4097}, 100, 100, 4096, 4096 * 4 + 8192 + kSpaceMargin},
+      {"empty files take none", {0, 0}, 1, 1, 512, 1024 + kSpaceMargin},
+      {"large files, 64 KiB clusters", {100 * kMiB + 1}, 1, 1, 65536, 100 * kMiB + 65536 * 3 + kSpaceMargin},
+  };
+  for (const auto& r : rows) EXPECT_EQ(StagingSpaceNeeded(r.written, r.journal, r.record, r.cluster), r.need) << r.row;
+}
+
 TEST(DiskSpace, AskedOfTheNearestFolderThatExists) {
   const std::set<std::string> existing = {"K:\\", "K:\\Apps", "D:", "\\\\srv\\share\\", "C:\\游戏"};
   const auto isFolder = [&](const std::string& path) { return existing.count(path) != 0; };
