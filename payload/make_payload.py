@@ -12,7 +12,7 @@ the local headers carry none; DOS times come from fixed values, not the clock.
 usage: make_payload.py OUT.zip --exe kvClient.exe=PATH --exe kvUpdate.exe=PATH
                        --exe kv_Uninstall.exe=PATH
                        [--bad-crc NAME] [--comment-size N] [--bulk N] [--version TEXT]
-                       [--chinese-names] [--big N]
+                       [--chinese-names] [--big N] [--next] [--big-files N:SIZE]
 
 Names are ASCII, except with --chinese-names: 说明.txt is stored in GBK
 without a flag (as Windows' own zip writes names), 图片/背景.txt and its
@@ -56,7 +56,18 @@ def tiny_bitmap():
     return header + info + pixels
 
 
-def layout(exes, version_text=VERSION):
+# The next version's changes to the sample (--next): what it changes, what
+# it drops and what it adds; everything else it carries as it was.
+NEXT_CHANGED = {
+    "readme.txt": lambda data: data + b"1.4.4: faster start.\r\n",
+    "datafile/strings.txt": lambda data: generated_data("string-next", 1300),
+}
+NEXT_DROPPED = ["pic/logo.bmp", "videoPicture/thumb/index.txt"]
+NEXT_ADDED = [("datafile/extra.dat", generated_data("extra", 7000), 0x20), ("news/", FOLDER, 0x10),
+              ("news/today.txt", b"Kelvane 1.4.4\r\n", 0x20)]
+
+
+def layout(exes, version_text=VERSION, next_version=False):
     """(name, data or FOLDER, external attributes) in archive order."""
     read = lambda name: open(os.path.join(HERE, "files", name), "rb").read()
     entries = [
@@ -82,6 +93,9 @@ def layout(exes, version_text=VERSION):
         ("kvRuntime.assembly/", FOLDER, 0x10),
         ("kvRuntime.assembly/kvRuntime.manifest", generated_data("manifest", 600), 0x20),
     ]
+    if next_version:
+        entries = [(n, NEXT_CHANGED[n](d) if n in NEXT_CHANGED else d, a) for n, d, a in entries
+                   if n not in NEXT_DROPPED] + NEXT_ADDED
     files = [name for name, data, _ in entries if data is not FOLDER]
     listing = "".join(name + "\r\n" for name in files).encode("ascii")
     version = version_text.ljust(32, b"\0") + listing
@@ -157,6 +171,10 @@ def main(argv):
                         help="add 说明.txt (GBK name) and 图片/背景.txt (UTF-8 name, bit 11)")
     parser.add_argument("--big", type=int, default=0, metavar="N",
                         help="add datafile/big.bin of N zero bytes: large to unpack, small to carry")
+    parser.add_argument("--next", action="store_true",
+                        help="the next version's files: some changed, two dropped, some added (see NEXT_*)")
+    parser.add_argument("--big-files", metavar="N:SIZE",
+                        help="add big/NN/data.bin, N files of SIZE zero bytes each, one folder each")
     args = parser.parse_args(argv)
     exes = {}
     for item in args.exe:
@@ -166,7 +184,7 @@ def main(argv):
     missing = {"kvClient.exe", "kvUpdate.exe", "kv_Uninstall.exe"} - exes.keys()
     if missing:
         parser.error("missing --exe for " + ", ".join(sorted(missing)))
-    entries = layout(exes, args.version.encode("ascii"))
+    entries = layout(exes, args.version.encode("ascii"), args.next)
     if args.bulk:
         entries.append(("bulk/", FOLDER, 0x10))
         entries += [("bulk/f%04d.dat" % i, generated_data("bulk%d" % i, 8000), 0x20) for i in range(args.bulk)]
@@ -175,6 +193,11 @@ def main(argv):
                      0x10 if name.endswith("/") else 0x20) for name, _ in CHINESE_ENTRIES]
     if args.big:
         entries.append(("datafile/big.bin", bytes(args.big), 0x20))
+    if args.big_files:
+        count, size = (int(x) for x in args.big_files.split(":"))
+        entries.append(("big/", FOLDER, 0x10))
+        for i in range(count):
+            entries += [("big/%02d/" % i, FOLDER, 0x10), ("big/%02d/data.bin" % i, bytes([i]) * size, 0x20)]
     if args.bad_crc and args.bad_crc not in [n for n, _, _ in entries]:
         parser.error("no entry named " + args.bad_crc)
     comment = generated_data("comment", args.comment_size) if args.comment_size else b""

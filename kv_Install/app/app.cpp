@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "archive/upgrade_win.h"
 #include "base/wide.h"
 #include "core/command_line.h"
 #include "core/dll_search.h"
 #include "core/error_lines.h"
+#include "core/registration.h"
 #include "core/setup_log.h"
 #include "skin/theme.h"
 #include "ui/main_dlg.h"
@@ -28,6 +30,12 @@ namespace {
 #ifdef KV_TEST_HIGH_CONTRAST
 // A test build that finds a high-contrast theme on: Wine has none to turn on.
 const bool kHighContrastTestBuild = (theHighContrastQuery = [] { return true; }, true);
+#endif
+
+#ifdef KV_TEST_SLOW_SWITCH
+// A test build whose switch pauses before each rename: long enough to be
+// ended part-way.
+const bool kSlowSwitchTestBuild = (theSwitchRenameHook = [] { ::Sleep(150); }, true);
 #endif
 
 // COM must be up before anything makes shell links; it is released at exit.
@@ -107,6 +115,19 @@ bool StartSetupLog(const InstallState& state, const std::string& appName) {
   return true;
 }
 
+// A switch that a kill or a power cut interrupted is mended before anything
+// else looks at the folder the last install registered. The folder the run
+// installs into is looked at again when its install begins.
+void MendRegisteredFolder() {
+  std::string folder;
+  if (!ReadUninstallText("InstallLocation", &folder) || folder.empty()) return;
+  std::string said;
+  const FolderRecovery recovery = RecoverInstallFolder(folder.c_str(), &said);
+  if (recovery == FolderRecovery::Nothing) return;
+  LogLine(folder + ": " + said);
+  if (recovery == FolderRecovery::Failed) WriteErrorLine((folder + ": " + said).c_str());
+}
+
 BOOL CALLBACK FindInstallerWindow(HWND window, LPARAM found) {
   if (!::IsWindowVisible(window) || ::GetPropA(window, kInstallerWindowProperty) == nullptr) return TRUE;
   *reinterpret_cast<HWND*>(found) = window;
@@ -179,6 +200,8 @@ BOOL Ckv_InstallApp::InitInstance() {
     }
     return FALSE;
   }
+
+  MendRegisteredFolder();
 
   if (m_bAdmin) {
     // Hidden and modeless: the window installs by itself and destroys itself

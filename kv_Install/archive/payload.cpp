@@ -113,8 +113,6 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackObserve
   return result;
 }
 
-namespace {
-
 // The archive is read in place from the module's resource memory, which
 // stays mapped for the life of the process. Null when it cannot be opened.
 ZipHandle* OpenEmbeddedPayload() {
@@ -126,37 +124,12 @@ ZipHandle* OpenEmbeddedPayload() {
   return data != nullptr ? ZipOpenMemory(data, size) : nullptr;
 }
 
-}  // namespace
-
 PayloadResult UnpackPayload(const char* installDir, UnpackObserver* observer) {
   ZipHandle* handle = OpenEmbeddedPayload();
   if (handle == nullptr) return PayloadResult{};
   const PayloadResult result = UnpackArchive(handle, installDir, observer);
   (void)ZipClose(handle);  // always ZRES_OK
   return result;
-}
-
-bool ForEachPayloadFile(const char* installDir, void (*each)(const char* target, uint32_t size, void* context),
-                        void* context) {
-  ZipHandle* handle = OpenEmbeddedPayload();
-  ZipEntryInfo info;
-  std::memset(&info, 0, sizeof info);
-  if (handle == nullptr || ZipGetEntry(handle, -1, &info) != ZRES_OK) {
-    if (handle != nullptr) (void)ZipClose(handle);
-    return false;
-  }
-  const int32_t count = info.index;
-  char target[MAX_PATH];
-  for (int32_t index = 0; index < count; ++index) {
-    if (ZipGetEntry(handle, index, &info) != ZRES_OK || (info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-        !StaysInsideFolder(info.name) || UnsafePathReason(info.name) != nullptr) {
-      continue;
-    }
-    const int n = std::snprintf(target, sizeof target, "%s\\%s", installDir, info.name);
-    if (n > 0 && static_cast<size_t>(n) < sizeof target) each(target, static_cast<uint32_t>(info.uncompressedSize), context);
-  }
-  (void)ZipClose(handle);
-  return true;
 }
 
 size_t LongestEntryPath(ZipHandle* handle) {

@@ -17,6 +17,7 @@ struct UnpackedEntry {
   unsigned long systemError = 0;  // the system's error at the failure
   uint64_t bytes = 0;           // a file's size on disk once in place
   uint32_t heldMs = 0;          // how long a file another program held was waited for
+  bool kept = false;            // already in place as the payload has it: not written again
 };
 
 // Told of each entry as unpacking goes, and asked what to do about a file
@@ -43,12 +44,8 @@ PayloadResult UnpackPayload(const char* installDir, UnpackObserver* observer = n
 // the installer would.
 PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackObserver* observer = nullptr);
 
-// Calls each(target, size, context) for every file unpacking the embedded
-// archive into installDir would write, in directory order (not the folders,
-// nor entries it would refuse): its target path and its size. False when the
-// archive cannot be opened.
-bool ForEachPayloadFile(const char* installDir, void (*each)(const char* target, uint32_t size, void* context),
-                        void* context);
+// The embedded archive, open; null when it cannot be. ZipClose it.
+ZipHandle* OpenEmbeddedPayload();
 
 // The longest path, in bytes, that unpacking an open archive (or the
 // embedded one; 0 when it cannot be opened) writes below the installation

@@ -13,6 +13,14 @@ struct PayloadResult {
   // The folders below the installation folder that were links, so that no
   // entry was written into them: each once, each line ended by '\n'.
   std::string linkedFolders = {};
+  // Nothing in the folder was changed: an install that staged and did not
+  // switch (a failure, a held file) leaves the installed version whole.
+  bool unchanged = false;
+  int keptCount = 0;     // files already as the payload has them, not written again
+  int removedCount = 0;  // files the last install wrote that this payload dropped, removed
+  // Why the install as a whole stopped, when no entry says it (the staging
+  // folder, a switch that was turned back); empty otherwise.
+  std::string failure = {};
 
   bool Complete() const { return opened && failedCount == 0; }
   // Every entry not written was held by another program: nothing else failed.

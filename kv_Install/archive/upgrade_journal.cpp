@@ -117,7 +117,10 @@ std::vector<Rename> RecoveryRenames(const std::vector<JournalStep>& steps, const
       // Undone, a write's file goes back to where it was staged, and an old
       // file comes back from aside.
       if (state == StepState::Done && kind != StepKind::Remove) renames.push_back({i, Place::Target, Place::Staged});
-      if ((state == StepState::Done || state == StepState::Aside) && kind != StepKind::Write) {
+      // An old file aside with its place free always goes back, whatever
+      // else became of the step.
+      const bool orphan = state == StepState::Other && disk[i].aside && !disk[i].target;
+      if ((state == StepState::Done || state == StepState::Aside || orphan) && kind != StepKind::Write) {
         renames.push_back({i, Place::Aside, Place::Target});
       }
     }

@@ -54,7 +54,8 @@ StepState StateOf(StepKind kind, const StepOnDisk& disk);
 enum class Recovery { Finish, Undo };
 
 // Finish when every step is not begun, aside or done (each can be taken
-// forward: its staged file is there); undo otherwise.
+// forward: its staged file is there); undo otherwise, which also brings
+// back an old file aside whose place is free in a step in state Other.
 Recovery DecideRecovery(const std::vector<JournalStep>& steps, const std::vector<StepOnDisk>& disk);
 
 struct Rename {

@@ -54,7 +54,7 @@ std::vector<PlanItem> PlanUpgrade(const std::vector<PayloadFile>& payload, bool 
     item.size = file.size;
     item.crc = file.crc;
     item.index = file.index;
-    const OnDisk there = disk(file.name, file.size);
+    const OnDisk there = disk.Look(file.name, file.size);
     item.oldSize = there.size;
     if (!there.present) {
       item.action = PlanAction::Write;
@@ -69,7 +69,7 @@ std::vector<PlanItem> PlanUpgrade(const std::vector<PayloadFile>& payload, bool 
       // and nobody changed it since; its CRC-32 is read for the record's size.
       const RecordedFile* mine = FindRecorded(recorded, carried.back());
       OnDisk again = there;
-      if (mine != nullptr && mine->size != file.size && there.size == mine->size) again = disk(file.name, mine->size);
+      if (mine != nullptr && mine->size != file.size && there.size == mine->size) again = disk.Look(file.name, mine->size);
       item.action = mine != nullptr && Matches(again, mine->size, mine->crc) ? PlanAction::Replace : PlanAction::Refuse;
     }
     plan.push_back(std::move(item));
@@ -80,7 +80,7 @@ std::vector<PlanItem> PlanUpgrade(const std::vector<PayloadFile>& payload, bool 
     for (const std::string& name : carried) stillCarried = stillCarried || name == folded;
     if (stillCarried) continue;
     carried.push_back(folded);  // a name recorded twice is planned once
-    const OnDisk there = disk(file.name, file.size);
+    const OnDisk there = disk.Look(file.name, file.size);
     if (!there.present || there.folder) continue;
     PlanItem item;
     item.name = file.name;

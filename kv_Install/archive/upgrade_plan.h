@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,9 +52,15 @@ struct PlanItem {
 // are).
 bool SameEntryName(const std::string& a, const std::string& b);
 
-// Asked once per name, what is at its target. sizeWanted is the size the
-// plan compares with: the CRC-32 is needed only when the size is that.
-using DiskLookup = std::function<OnDisk(const std::string& name, uint64_t sizeWanted)>;
+// Asked per name what is at its target. sizeWanted is the size the plan
+// compares with: the CRC-32 is needed only when the size is that.
+class DiskLookup {
+ public:
+  virtual OnDisk Look(const std::string& name, uint64_t sizeWanted) const = 0;
+
+ protected:
+  ~DiskLookup() = default;
+};
 
 // The plan: one item per payload file, in payload order, then one per
 // recorded file the payload no longer carries (Remove or LeaveUsers; one

@@ -159,6 +159,16 @@ uint32_t ZipGetEntry(ZipHandle* handle, int32_t index, ZipEntryInfo* info) {
   return ZRES_OK;
 }
 
+uint32_t ZipGetEntryCrc(ZipHandle* handle, int32_t index, uint32_t* crc) {
+  ZipEntryInfo info;
+  const uint32_t got = index >= 0 ? ZipGetEntry(handle, index, &info) : ZRES_BAD_ARGUMENT;
+  if (got != ZRES_OK || crc == nullptr) return got != ZRES_OK ? got : ZRES_BAD_ARGUMENT;
+  ZipDirectory& dir = *handle->reader.directory;
+  if (dir.MoveTo(static_cast<uint32_t>(index)) != ZST_OK) return ZRES_BAD_HEADER;
+  *crc = dir.Header().crc32;
+  return ZRES_OK;
+}
+
 uint32_t ZipClose(ZipHandle* handle) {
   const uint32_t check = CheckHandle(handle);
   if (check != ZRES_OK) return check;

@@ -62,6 +62,10 @@ ZipHandle* ZipOpenMemory(const void* data, uint32_t size);
 // Index -1: the count query. Otherwise the entry's record (cached per index).
 uint32_t ZipGetEntry(ZipHandle* handle, int32_t index, ZipEntryInfo* info);
 
+// The CRC-32 entry index's directory record gives its data (which its
+// stream checks them against as it ends).
+uint32_t ZipGetEntryCrc(ZipHandle* handle, int32_t index, uint32_t* crc);
+
 // Writes entry index to target (a file, or a folder for a folder entry).
 // Windows only. A file's data go first to a temporary file of
 // kZipTempNameLength bytes' name in the target's folder.

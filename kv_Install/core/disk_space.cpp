@@ -1,6 +1,5 @@
 #include "core/disk_space.h"
 
-#include <algorithm>
 #include <cstdio>
 
 uint64_t RoundUpToCluster(uint64_t bytes, uint32_t clusterBytes) {
@@ -9,19 +8,6 @@ uint64_t RoundUpToCluster(uint64_t bytes, uint32_t clusterBytes) {
   uint64_t cluster = 1;
   while (cluster < clusterBytes) cluster <<= 1;
   return (bytes + cluster - 1) & ~(cluster - 1);
-}
-
-uint64_t SpaceNeeded(const std::vector<PlannedFile>& files, uint32_t clusterBytes) {
-  uint64_t added = 0, freed = 0, largest = 0;
-  for (const PlannedFile& file : files) {
-    const uint64_t size = RoundUpToCluster(file.size, clusterBytes);
-    added += size;
-    freed += RoundUpToCluster(file.existingSize, clusterBytes);
-    largest = std::max(largest, size);
-  }
-  // Replaced files larger than their successors give room back, but never
-  // more than the install takes.
-  return (added > freed ? added - freed : 0) + largest + kSpaceMargin;
 }
 
 uint64_t StagingSpaceNeeded(const std::vector<uint64_t>& writtenSizes, uint64_t journalBytes,

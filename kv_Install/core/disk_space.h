@@ -10,13 +10,6 @@
 
 #include "base/path_names.h"
 
-// One file the install puts in place: its size, and the size of the file it
-// replaces at that target (0 when none is there).
-struct PlannedFile {
-  uint64_t size = 0;
-  uint64_t existingSize = 0;
-};
-
 // Spare room kept on top of what the files take.
 constexpr uint64_t kSpaceMargin = 1 << 20;
 
@@ -24,11 +17,6 @@ constexpr uint64_t kSpaceMargin = 1 << 20;
 // every Windows file system; any other size counts as the next power of two
 // (0 as 1).
 uint64_t RoundUpToCluster(uint64_t bytes, uint32_t clusterBytes);
-
-// Bytes the drive must have free: every file in whole clusters, less the
-// clusters of the file it replaces, plus the largest file (its temporary
-// copy stands beside the old file until the swap), plus kSpaceMargin.
-uint64_t SpaceNeeded(const std::vector<PlannedFile>& files, uint32_t clusterBytes);
 
 // Bytes the drive must have free for an install that stages: every file it
 // writes (new or changed; a file kept is not written) in whole clusters in

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "archive/payload.h"
+#include "archive/upgrade_win.h"
 #include "base/gbk_text.h"
 #include "base/wide.h"
 #include "core/disk_space.h"
@@ -18,26 +18,15 @@ bool IsFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// The size of the file at path, 0 when there is none.
-uint64_t ExistingSize(const char* path) {
-  const WidePath wide(path);
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!wide.ok() || !::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return 0;
-  }
-  return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-}
-
 }  // namespace
 
 SpaceCheck CheckDiskSpace(const std::string& installDir) {
   SpaceCheck check;
-  std::vector<PlannedFile> files;
-  const auto plan = [](const char* target, uint32_t size, void* list) {
-    static_cast<std::vector<PlannedFile>*>(list)->push_back({size, ExistingSize(target)});
-  };
-  if (!ForEachPayloadFile(installDir.c_str(), plan, &files)) return check;  // the unpacking will say why
+  // What the install stages: the files it writes (new or changed), the
+  // journal and the record.
+  std::vector<uint64_t> written;
+  uint64_t journalBytes = 0, recordBytes = 0;
+  if (!StagedPayloadSizes(installDir.c_str(), &written, &journalBytes, &recordBytes)) return check;  // the unpacking will say why
 
   // The folder may not exist yet: the drive is asked through the nearest
   // folder that does (a path that is not there gives no figures).
@@ -51,7 +40,7 @@ SpaceCheck CheckDiskSpace(const std::string& installDir) {
       !::GetDiskFreeSpaceExW(wideNearest.c_str(), &available, &total, &totalFree)) {
     return check;
   }
-  check.needBytes = SpaceNeeded(files, sectorsPerCluster * bytesPerSector);
+  check.needBytes = StagingSpaceNeeded(written, journalBytes, recordBytes, sectorsPerCluster * bytesPerSector);
   check.freeBytes = available.QuadPart;
   check.volume = NarrowOrPlaceholder(AsU16(root));
   check.enough = check.freeBytes >= check.needBytes;

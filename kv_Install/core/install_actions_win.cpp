@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "archive/payload.h"
+#include "archive/upgrade_win.h"
 #include "base/gbk_text.h"
 #include "base/wide.h"
 #include "core/error_lines.h"
@@ -82,6 +83,8 @@ void LogEntry(const UnpackedEntry& entry) {
   if (entry.result != ZRES_OK) {
     n += std::snprintf(line + n, sizeof line - n, "not written, %s, system error %lu", ZipResultName(entry.result),
                        entry.systemError);
+  } else if (entry.kept) {
+    n += std::snprintf(line + n, sizeof line - n, "unchanged, %llu bytes, kept", static_cast<unsigned long long>(entry.bytes));
   } else if (entry.folder) {
     n += std::snprintf(line + n, sizeof line - n, "folder");
   } else {
@@ -116,9 +119,9 @@ class InstallUnpackObserver final : public UnpackObserver {
     std::string question = "文件正被其他程序占用，无法替换：\n\n" + file + "\n\n";
     question += holders.empty() ? std::string("可能是杀毒软件或其他正在运行的程序。")
                                 : "占用它的程序：" + holders + "。";
-    question += "\n\n请关闭占用它的程序后点击“重试”。点击“取消”将保留原文件并继续安装其余文件，安装将不完整。";
+    question += "\n\n请关闭占用它的程序后点击“重试”。点击“取消”将放弃安装，已安装的版本保持原样。";
     const bool again = actions_.AskToWaitForHeldFile(question);
-    LogLine(file + (again ? ": still held, waiting again" : ": still held, left as it was"));
+    LogLine(file + (again ? ": still held, waiting again" : ": still held, the install is given up"));
     return again;
   }
 
@@ -130,8 +133,16 @@ class InstallUnpackObserver final : public UnpackObserver {
 
 PayloadResult Win32InstallActions::UnpackPayload(const std::string& installDir) {
   InstallUnpackObserver observer(*this);
-  const PayloadResult result = ::UnpackPayload(installDir.c_str(), &observer);
+  const PayloadResult result = ::UpgradePayload(installDir.c_str(), &observer);
   if (!result.opened) WriteErrorLine("the payload in this program cannot be read");
+  if (!result.failure.empty()) WriteErrorLine(result.failure.c_str());
+  if (result.opened && result.failedCount != 0 && result.unchanged) {
+    WriteErrorLine("nothing in the install folder was changed: the version installed there stays whole");
+  }
+  if (result.opened && result.failedCount == 0) {
+    LogLine("switched: " + std::to_string(result.keptCount) + " files kept, " + std::to_string(result.removedCount) +
+            " dropped files removed");
+  }
   for (const char* at = result.linkedFolders.c_str(); *at != '\0';) {
     const char* end = std::strchr(at, '\n');
     char line[400];

@@ -62,9 +62,12 @@ bool RunInstallStep(InstallState& state, InstallActions& actions) {
   // Whatever the unpacking achieved, nothing registered may name a file that
   // is not there: an entry in Apps & features whose uninstaller cannot start,
   // or a shortcut to nothing.
+  // An install that changed nothing leaves the registration and the
+  // shortcuts as they were: they describe the version still in the folder.
   const std::string uninstaller = state.m_strInstallDir + "\\" + kUninstallExe;
-  const bool hasUninstaller = actions.InstalledFileExists(uninstaller);
-  const bool hasUpdater = actions.InstalledFileExists(state.m_strInstallDir + "\\" + kUpdaterExe);
+  const bool changed = !payload.unchanged;
+  const bool hasUninstaller = changed && actions.InstalledFileExists(uninstaller);
+  const bool hasUpdater = changed && actions.InstalledFileExists(state.m_strInstallDir + "\\" + kUpdaterExe);
   if (hasUninstaller) {
     actions.WriteUninstallValue("DisplayName", "Kelvane");
     actions.WriteUninstallValue("Publisher", "Brevanta");
@@ -75,7 +78,7 @@ bool RunInstallStep(InstallState& state, InstallActions& actions) {
 
   actions.SendInstallLog(state.m_strInstallDir);
 
-  actions.CreateShellLinks(state.m_strInstallDir);
+  if (changed) actions.CreateShellLinks(state.m_strInstallDir);
   if (hasUpdater) actions.SaveShellLink(kCsidlPrograms, "Kelvane.lnk", kRunLink, 1);
   if (hasUninstaller) actions.SaveShellLink(kCsidlPrograms, "卸载.lnk", kUninstallLink, 1);
 

@@ -66,3 +66,21 @@ int DeleteUninstallValue(const char* name) {
   const LONG deleted = ::RegDeleteValueW(key.get(), WStr(wideName));
   return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND ? 1 : 0;
 }
+
+bool ReadUninstallText(const char* name, std::string* text) {
+  text->clear();
+  std::u16string wideName;
+  if (name == nullptr || name[0] == '\0' || !GbkToUtf16(name, &wideName)) return false;
+  UniqueHKey key;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+  wchar_t value[1024];
+  DWORD type = 0, size = sizeof value - sizeof(wchar_t);
+  if (::RegQueryValueExW(key.get(), WStr(wideName), nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return false;
+  }
+  // Stored without its NUL, or with more than one, the value ends at the first.
+  value[size / sizeof(wchar_t)] = L'\0';
+  return Utf16ToGbk(AsU16(value), text);
+}

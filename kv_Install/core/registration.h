@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The key under HKEY_LOCAL_MACHINE.
 extern const char kUninstallKey[];
@@ -18,3 +19,7 @@ int WriteUninstallNumber(const char* name, uint32_t data);
 // missing key or value included), else 0; a null or empty name removes
 // nothing and gives 0.
 int DeleteUninstallValue(const char* name);
+
+// The REG_SZ value name of the same key, as GBK. False, with text empty, when
+// it is missing, of another type, or holds what GBK cannot.
+bool ReadUninstallText(const char* name, std::string* text);

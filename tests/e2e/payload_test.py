@@ -83,16 +83,18 @@ class PayloadInstall(unittest.TestCase):
                     self.assertEqual(flags.get(info.filename.lower()), "A", info.filename)
             self.assertFalse(updater_started(s))
 
-    def test_damaged_entry_fails_alone_with_exit_status_2(self):
+    def test_damaged_entry_installs_nothing_with_exit_status_2(self):
         with WineSession() as s:
             cwd = s.prepare_folder(DOWNLOADS, CONFIG)
             shutil.copy(BAD_KVSETUP, os.path.join(cwd, "kvsetup.exe"))
             p = s.start(os.path.join(cwd, "kvsetup.exe"), ["admin"], cwd)
             status = p.wait(120)
             self.assertEqual(status, 2)
-            # readme.txt records a wrong CRC-32, and the run says so; everything else is in place.
+            # readme.txt records a wrong CRC-32, and the run says so; an install
+            # is whole or not at all, so nothing is installed, and no folder made.
             self.assertRegex(status.said, r'kvsetup: entry \d+ "readme\.txt" not written: ZRES_BAD_DATA')
-            self.assert_installed(s, BAD_PAYLOAD, s.unix(INSTALL_DIR), skip=("readme.txt",))
+            self.assertIn("nothing in the install folder was changed", status.said)
+            self.assertFalse(os.path.exists(s.unix(INSTALL_DIR)))
             self.assertFalse(updater_started(s))
 
     def test_archive_comment_changes_nothing(self):

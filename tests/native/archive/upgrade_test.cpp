@@ -57,31 +57,29 @@ TEST(InstallRecord, ReadsBackWhatItWritesAndTakesNothingElse) {
 }
 
 // What a folder holds, by name: size, CRC-32, read-only; folders by a size of ~0.
-struct Disk {
+struct Disk final : DiskLookup {
   struct File {
     uint64_t size;
     uint32_t crc;
     bool readOnly;
   };
   std::map<std::string, File> files;
-  std::set<std::string> crcRead;
+  mutable std::set<std::string> crcRead;
 
-  DiskLookup Lookup() {
-    return [this](const std::string& name, uint64_t sizeWanted) {
-      OnDisk d;
-      const auto at = files.find(name);
-      if (at == files.end()) return d;
-      d.present = true;
-      d.folder = at->second.size == ~0ull;
-      d.readOnly = at->second.readOnly;
-      d.size = at->second.size;
-      if (!d.folder && d.size == sizeWanted) {
-        d.crcKnown = true;
-        d.crc = at->second.crc;
-        crcRead.insert(name);
-      }
-      return d;
-    };
+  OnDisk Look(const std::string& name, uint64_t sizeWanted) const override {
+    OnDisk d;
+    const auto at = files.find(name);
+    if (at == files.end()) return d;
+    d.present = true;
+    d.folder = at->second.size == ~0ull;
+    d.readOnly = at->second.readOnly;
+    d.size = at->second.size;
+    if (!d.folder && d.size == sizeWanted) {
+      d.crcKnown = true;
+      d.crc = at->second.crc;
+      crcRead.insert(name);
+    }
+    return d;
   }
 };
 
@@ -114,7 +112,7 @@ TEST(UpgradePlan, EachFileFromThePayloadTheDiskAndTheRecord) {
       {"dropped.txt", PlanAction::Remove},     {"edited.txt", PlanAction::LeaveUsers},
       {"resized.txt", PlanAction::LeaveUsers},
   };
-  const std::vector<PlanItem> plan = PlanUpgrade(payload, true, record, disk.Lookup());
+  const std::vector<PlanItem> plan = PlanUpgrade(payload, true, record, disk);
   ASSERT_EQ(plan.size(), expected.size());
   for (size_t i = 0; i < plan.size(); ++i) {
     EXPECT_EQ(plan[i].name, expected[i].first);
@@ -129,7 +127,7 @@ TEST(UpgradePlan, EachFileFromThePayloadTheDiskAndTheRecord) {
 
   // A folder from before the record: nothing is removed, and a read-only
   // file that differs is not the installer's to replace.
-  const std::vector<PlanItem> old = PlanUpgrade(payload, false, record, disk.Lookup());
+  const std::vector<PlanItem> old = PlanUpgrade(payload, false, record, disk);
   ASSERT_EQ(old.size(), payload.size());
   EXPECT_EQ(old[6].action, PlanAction::Refuse);
 }
@@ -186,7 +184,7 @@ TEST(UpgradeJournal, EveryStepStateIsFinishedOrUndoneOnceAndForAll) {
       {StepKind::Write, ts, StepState::Other, ts, ts},     {StepKind::Write, none, StepState::Other, none, none},
       {StepKind::Replace, ts, StepState::NotBegun, ta, ts}, {StepKind::Replace, sa, StepState::Aside, ta, ts},
       {StepKind::Replace, ta, StepState::Done, ta, ts},    {StepKind::Replace, tsa, StepState::Other, tsa, tsa},
-      {StepKind::Replace, a, StepState::Other, a, a},      {StepKind::Replace, t, StepState::Other, t, t},
+      {StepKind::Replace, a, StepState::Other, a, t},      {StepKind::Replace, t, StepState::Other, t, t},
       {StepKind::Remove, t, StepState::NotBegun, a, t},    {StepKind::Remove, a, StepState::Done, a, t},
       {StepKind::Remove, ta, StepState::Other, ta, ta},    {StepKind::Remove, none, StepState::Other, none, none},
   };

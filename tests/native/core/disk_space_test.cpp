@@ -11,27 +11,6 @@ namespace {
 
 constexpr uint64_t kMiB = 1 << 20;
 
-TEST(DiskSpace, NeedCountsClustersReplacedFilesAndTheLargestEntry) {
-  const struct {
-    const char* row;
-    std::vector<PlannedFile> files;
-    uint32_t cluster;
-    uint64_t need;
-  } rows[] = {
-      {"nothing", {}, 4096, kSpaceMargin},
-      {"one byte takes a cluster, twice", {{1, 0}}, 4096, 4096 + 4096 + kSpaceMargin},
-      {"empty files take none", {{0, 0}, {0, 0}}, 4096, kSpaceMargin},
-      {"exact clusters", {{8192, 0}, {4096, 0}}, 4096, 12288 + 8192 + kSpaceMargin},
-      {"a cluster of 0 counts bytes", {{10, 0}, {3, 0}}, 0, 13 + 10 + kSpaceMargin},
-      {"a replaced file gives back its clusters", {{6 * kMiB, 0}, {4000, 4096}}, 4096, 6 * kMiB + 6 * kMiB + kSpaceMargin},
-      {"an older, larger file gives room back", {{4096, 0}, {4096, 12288}}, 4096, 0 + 4096 + kSpaceMargin},
-      {"never below the largest and the margin", {{4096, 1 << 30}}, 4096, 4096 + kSpaceMargin},
-      {"64 KiB clusters", {{70000, 0}}, 65536, 131072 * 2 + kSpaceMargin},
-      {"no power of two: the next one", {{1, 0}}, 3000, 4096 * 2 + kSpaceMargin},
-  };
-  for (const auto& r : rows) EXPECT_EQ(SpaceNeeded(r.files, r.cluster), r.need) << r.row;
-}
-
 TEST(DiskSpace, StagingCountsEveryFileWrittenTheJournalAndTheRecord) {
   const struct {
     const char* row;

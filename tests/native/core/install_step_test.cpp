@@ -251,6 +251,28 @@ TEST_F(InstallStepTest, NothingRegisteredNamesAMissingFile) {
   }
 }
 
+// An install that changed nothing in the folder (refused for a held file,
+// or failed before its switch) leaves the Uninstall values and shortcuts of
+// the version still there; the outcome and both reports are as for any.
+TEST_F(InstallStepTest, AnInstallThatChangedNothingLeavesRegistrationAndShortcuts) {
+  for (const int held : {0, 1}) {
+    RecordingActions a;
+    a.payload = {true, 97, 1, 0, held};
+    a.payload.unchanged = true;
+    InstallState s = state;
+    EXPECT_TRUE(RunInstallStep(s, a));
+    for (const std::string& call : a.calls) {
+      for (const char* written : {"value ", "number ", "delete ", "save ", "links ", "version "}) {
+        EXPECT_NE(call.rfind(written, 0), 0u) << call;
+      }
+    }
+    EXPECT_THAT(a.calls, ::testing::Contains("log D:\\Apps\\Kelvane"));
+    EXPECT_EQ(a.calls.back(), "setup 0 kvpc012");
+    EXPECT_EQ(InstallExitStatus(s.m_outcome), held != 0 ? 5 : 2);
+    EXPECT_TRUE(s.InPlace());
+  }
+}
+
 // The values after the four: each is written from what the install found.
 // A missing version removes an earlier install's; any other value that
 // cannot be formed is left out.
