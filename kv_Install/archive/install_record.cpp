@@ -1,7 +1,6 @@
 #include "archive/install_record.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "archive/zip_name_rules.h"
@@ -14,34 +13,68 @@ namespace {
 
 constexpr char kHead[] = "kvsetup install record 1";
 
-// The first component of name, compared without regard to ASCII case.
+// The first component of name is component (lower case), in any ASCII case.
 bool FirstComponentIs(const std::string& name, const char* component) {
   const size_t length = std::strlen(component);
   if (name.size() < length || (name.size() > length && !IsSeparator(name[length]))) return false;
   for (size_t i = 0; i < length; ++i) {
-    char c = name[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != component[i]) return false;
+    const char c = name[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != component[i]) return false;
   }
-  return true;
-}
-
-// A decimal or hexadecimal number that is the whole of text, no sign.
-bool ReadNumber(const std::string& text, int base, uint64_t* value) {
-  if (text.empty() || text.size() > 20) return false;
-  for (const char c : text) {
-    const bool digit = c >= '0' && c <= '9';
-    const bool hex = (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    if (!digit && !(base == 16 && hex)) return false;
-  }
-  char* end = nullptr;
-  const unsigned long long n = std::strtoull(text.c_str(), &end, base);
-  if (end == nullptr || *end != '\0') return false;
-  *value = n;
   return true;
 }
 
 }  // namespace
+
+bool ReadNumber(const std::string& text, bool hex, uint64_t* value) {
+  if (text.empty() || text.size() > 16) return false;
+  uint64_t n = 0;
+  for (const char c : text) {
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (digit < 0) return false;
+    n = n * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
+  }
+  *value = n;
+  return true;
+}
+
+std::string TableText(const char* head, const std::vector<TextRow>& rows) {
+  std::string text = std::string(head) + "\r\n";
+  for (const TextRow& row : rows) text += row.first + "\t" + row.second + "\t" + row.name + "\r\n";
+  char end[24];
+  (void)std::snprintf(end, sizeof end, "end %lu\r\n", static_cast<unsigned long>(rows.size()));
+  return text + end;
+}
+
+bool ParseTableText(const std::string& text, const char* head, std::vector<TextRow>* rows) {
+  rows->clear();
+  std::vector<TextRow> read;
+  size_t at = 0;
+  for (bool first = true; at < text.size(); first = false) {
+    const size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) break;  // cut short
+    const std::string line = text.substr(at, end - at);
+    at = end + 2;
+    if (first) {
+      if (line != head) break;
+      continue;
+    }
+    uint64_t count = 0;
+    if (line.compare(0, 4, "end ") == 0) {
+      if (at != text.size() || !ReadNumber(line.substr(4), false, &count) || count != read.size()) break;
+      *rows = std::move(read);
+      return true;
+    }
+    const size_t tab1 = line.find('\t');
+    const size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
+    if (tab2 == std::string::npos) break;
+    read.push_back({line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)});
+  }
+  return false;
+}
 
 bool RecordableName(const std::string& name) {
   if (name.empty() || IsAbsolutePath(name.c_str()) || HasParentComponent(name.c_str()) ||
@@ -57,54 +90,36 @@ bool RecordableName(const std::string& name) {
       }) != nullptr) {
     return false;
   }
-  return !FirstComponentIs(name, "kvsetup.files") && !FirstComponentIs(name, "~kvstage");
+  return !FirstComponentIs(name, kInstallRecordName) && !FirstComponentIs(name, kStagingFolderName);
 }
 
 std::string SerializeInstallRecord(const std::vector<RecordedFile>& files) {
-  std::string text = std::string(kHead) + "\r\n";
-  char numbers[48];
+  std::vector<TextRow> rows;
+  char crc[12], size[24];
   for (const RecordedFile& file : files) {
-    (void)std::snprintf(numbers, sizeof numbers, "%08lX\t%llu\t", static_cast<unsigned long>(file.crc),
-                        static_cast<unsigned long long>(file.size));
-    text += numbers + file.name + "\r\n";
+    (void)std::snprintf(crc, sizeof crc, "%08lX", static_cast<unsigned long>(file.crc));
+    (void)std::snprintf(size, sizeof size, "%llu", static_cast<unsigned long long>(file.size));
+    rows.push_back({crc, size, file.name});
   }
-  (void)std::snprintf(numbers, sizeof numbers, "end %lu\r\n", static_cast<unsigned long>(files.size()));
-  return text + numbers;
+  return TableText(kHead, rows);
 }
 
 bool ParseInstallRecord(const std::string& text, std::vector<RecordedFile>* files) {
   files->clear();
+  std::vector<TextRow> rows;
+  if (!ParseTableText(text, kHead, &rows)) return false;
   std::vector<RecordedFile> read;
-  size_t at = 0;
-  bool head = false;
-  while (at < text.size()) {
-    const size_t end = text.find("\r\n", at);
-    if (end == std::string::npos) return false;  // cut short
-    const std::string line = text.substr(at, end - at);
-    at = end + 2;
-    if (!head) {
-      if (line != kHead) return false;
-      head = true;
-      continue;
-    }
-    if (line.compare(0, 4, "end ") == 0) {
-      uint64_t count = 0;
-      if (at != text.size() || !ReadNumber(line.substr(4), 10, &count) || count != read.size()) return false;
-      *files = std::move(read);
-      return true;
-    }
-    const size_t tab1 = line.find('\t');
-    const size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
-    if (tab2 == std::string::npos || tab1 != 8) return false;
+  for (const TextRow& row : rows) {
     RecordedFile file;
     uint64_t crc = 0;
-    if (!ReadNumber(line.substr(0, tab1), 16, &crc) || !ReadNumber(line.substr(tab1 + 1, tab2 - tab1 - 1), 10, &file.size)) {
+    if (row.first.size() != 8 || !ReadNumber(row.first, true, &crc) || !ReadNumber(row.second, false, &file.size) ||
+        !RecordableName(row.name)) {
       return false;
     }
     file.crc = static_cast<uint32_t>(crc);
-    file.name = line.substr(tab2 + 1);
-    if (!RecordableName(file.name)) return false;
+    file.name = row.name;
     read.push_back(std::move(file));
   }
-  return false;  // no end line
+  *files = std::move(read);
+  return true;
 }

@@ -21,6 +21,19 @@
 extern const char kInstallRecordName[];
 extern const char kStagingFolderName[];
 
+// The text form the record and the switch journal share: a head line, one
+// line of three TAB-separated fields per row (the name last, so that it may
+// hold anything but control characters), and "end <rows>"; CR LF after each.
+struct TextRow {
+  std::string first, second, name;
+};
+std::string TableText(const char* head, const std::vector<TextRow>& rows);
+// False, with rows empty, unless text is exactly such a table.
+bool ParseTableText(const std::string& text, const char* head, std::vector<TextRow>* rows);
+// A number that is the whole of text: decimal, or hexadecimal when hex is
+// set; at most 16 digits.
+bool ReadNumber(const std::string& text, bool hex, uint64_t* value);
+
 struct RecordedFile {
   std::string name;  // relative, GBK, as the payload's cleaned entry name
   uint64_t size = 0;

@@ -1,7 +1,6 @@
 #include "archive/upgrade_journal.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "archive/install_record.h"
 
@@ -11,67 +10,37 @@ namespace {
 
 constexpr char kHead[] = "kvsetup switch journal 1";
 
-bool ReadCount(const std::string& text, uint64_t* value) {
-  if (text.empty() || text.size() > 9) return false;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  *value = std::strtoul(text.c_str(), nullptr, 10);
-  return true;
-}
-
 }  // namespace
 
 std::string SerializeJournal(const std::vector<JournalStep>& steps) {
-  std::string text = std::string(kHead) + "\r\n";
-  char number[24];
+  std::vector<TextRow> rows;
+  char number[12];
   for (const JournalStep& step : steps) {
-    (void)std::snprintf(number, sizeof number, "%lu\t%c\t", static_cast<unsigned long>(step.number),
-                        static_cast<char>(step.kind));
-    text += number + step.name + "\r\n";
+    (void)std::snprintf(number, sizeof number, "%lu", static_cast<unsigned long>(step.number));
+    rows.push_back({number, std::string(1, static_cast<char>(step.kind)), step.name});
   }
-  (void)std::snprintf(number, sizeof number, "end %lu\r\n", static_cast<unsigned long>(steps.size()));
-  return text + number;
+  return TableText(kHead, rows);
 }
 
 bool ParseJournal(const std::string& text, std::vector<JournalStep>* steps) {
   steps->clear();
+  std::vector<TextRow> rows;
+  if (!ParseTableText(text, kHead, &rows)) return false;
   std::vector<JournalStep> read;
-  size_t at = 0;
-  bool head = false;
-  while (at < text.size()) {
-    const size_t end = text.find("\r\n", at);
-    if (end == std::string::npos) return false;
-    const std::string line = text.substr(at, end - at);
-    at = end + 2;
-    if (!head) {
-      if (line != kHead) return false;
-      head = true;
-      continue;
-    }
-    uint64_t n = 0;
-    if (line.compare(0, 4, "end ") == 0) {
-      if (at != text.size() || !ReadCount(line.substr(4), &n) || n != read.size()) return false;
-      *steps = std::move(read);
-      return true;
-    }
-    const size_t tab = line.find('\t');
-    if (tab == std::string::npos || line.size() < tab + 4 || line[tab + 2] != '\t' || !ReadCount(line.substr(0, tab), &n)) {
+  for (const TextRow& row : rows) {
+    uint64_t number = 0;
+    const char kind = row.second.size() == 1 ? row.second[0] : '?';
+    if (!ReadNumber(row.first, false, &number) || number > 0xFFFFFFFFu || (kind != 'W' && kind != 'R' && kind != 'D') ||
+        (!RecordableName(row.name) && row.name != kInstallRecordName)) {
       return false;
     }
-    JournalStep step;
-    step.number = static_cast<uint32_t>(n);
-    const char kind = line[tab + 1];
-    if (kind != 'W' && kind != 'R' && kind != 'D') return false;
-    step.kind = static_cast<StepKind>(kind);
-    step.name = line.substr(tab + 3);
-    if (!RecordableName(step.name) && step.name != kInstallRecordName) return false;
     for (const JournalStep& other : read) {
-      if (other.number == step.number) return false;  // two steps would share their files
+      if (other.number == number) return false;  // two steps would share their files
     }
-    read.push_back(std::move(step));
+    read.push_back({static_cast<uint32_t>(number), static_cast<StepKind>(kind), row.name});
   }
-  return false;
+  *steps = std::move(read);
+  return true;
 }
 
 StepState StateOf(StepKind kind, const StepOnDisk& d) {

@@ -141,7 +141,7 @@ OnDisk LookAt(const char* folder, const std::string& name, uint64_t sizeWanted) 
 // are told to the observer and counted as failed.
 struct PayloadListing {
   std::vector<PayloadFile> files;
-  std::vector<std::pair<int32_t, std::string>> folders;  // index, name
+  std::vector<PayloadFile> folders;  // their names and indexes only
 };
 
 bool Installable(const char* folder, const ZipEntryInfo& info) {
@@ -170,7 +170,10 @@ void ListPayload(ZipHandle* handle, int32_t count, const char* folder, PayloadLi
       continue;
     }
     if ((info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      listing->folders.emplace_back(index, info.name);
+      PayloadFile entry;
+      entry.name = info.name;
+      entry.index = index;
+      listing->folders.push_back(std::move(entry));
       continue;
     }
     PayloadFile file;
@@ -368,8 +371,9 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
     return result;
   }
 
-  const auto tell = [&](int32_t index, const std::string& name, const std::string& target, uint32_t outcome,
-                        unsigned long error, uint64_t bytes, bool folderEntry, bool kept, uint32_t heldMs) {
+  const auto tell = [&](int32_t index, const std::string& name, uint32_t outcome, unsigned long error, uint64_t bytes,
+                        bool folderEntry, bool kept, uint32_t heldMs) {
+    const std::string target = Join(folder, name);
     UnpackedEntry entry;
     entry.index = index;
     entry.name = name.c_str();
@@ -391,7 +395,7 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
   PayloadListing listing;
   ListPayload(handle, result.entryCount, folder, &listing,
               [&](int32_t index, const char* name, uint32_t outcome, unsigned long error) {
-                tell(index, name, Join(folder, name), outcome, error, 0, false, false, 0);
+                tell(index, name, outcome, error, 0, false, false, 0);
               });
   {
     LinkGuard look(folder);
@@ -401,10 +405,10 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
       if (held == ZRES_OK || (held == ZRES_CANNOT_OPEN && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))) {
         return true;
       }
-      tell(index, name, Join(folder, name), held, error, 0, folderEntry, false, 0);
+      tell(index, name, held, error, 0, folderEntry, false, 0);
       return false;
     };
-    for (const auto& entry : listing.folders) (void)check(entry.first, entry.second, true);
+    for (const PayloadFile& entry : listing.folders) (void)check(entry.index, entry.name, true);
     for (const PayloadFile& file : listing.files) (void)check(file.index, file.name, false);
     result.linkedFolders = look.LinkedFolders();
   }
@@ -412,7 +416,7 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
   const std::vector<PlanItem> plan = MakePlan(folder, listing);
   for (const PlanItem& item : plan) {
     if (item.action == PlanAction::Refuse) {
-      tell(item.index, item.name, Join(folder, item.name), ZRES_CANNOT_OPEN, ERROR_ACCESS_DENIED, 0, false, false, 0);
+      tell(item.index, item.name, ZRES_CANNOT_OPEN, ERROR_ACCESS_DENIED, 0, false, false, 0);
     }
   }
   if (result.failedCount != 0) return result;
@@ -444,17 +448,17 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
     const std::string target = Join(folder, item.name);
     if (item.action == PlanAction::Keep) {
       ++result.keptCount;
-      tell(item.index, item.name, target, ZRES_OK, 0, item.size, false, true, 0);
+      tell(item.index, item.name, ZRES_OK, 0, item.size, false, true, 0);
     }
     if (!Writes(item.action)) continue;
     const std::string staged = StepFile(staging, static_cast<uint32_t>(n), ".new");
     (void)DeleteAnyFile(staged);
     const uint32_t written = ZipExtractEntryWaiting(handle, item.index, staged.c_str(), nullptr, nullptr);
     const DWORD error = ::GetLastError();
-    tell(item.index, item.name, target, written, written != ZRES_OK ? error : 0, item.size, false, false, 0);
+    tell(item.index, item.name, written, written != ZRES_OK ? error : 0, item.size, false, false, 0);
   }
-  for (const auto& entry : listing.folders) {
-    if (result.failedCount == 0) tell(entry.first, entry.second, Join(folder, entry.second), ZRES_OK, 0, 0, true, false, 0);
+  for (const PayloadFile& entry : listing.folders) {
+    if (result.failedCount == 0) tell(entry.index, entry.name, ZRES_OK, 0, 0, true, false, 0);
   }
   std::vector<JournalStep> steps = JournalSteps(plan, IsFile(Join(folder, kInstallRecordName)));
   const std::string recordText = SerializeInstallRecord(NewRecord(listing));
@@ -486,7 +490,7 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
       if (file) break;
       const DWORD error = ::GetLastError();
       if (!IsHeldFileError(error, false)) {
-        tell(item.index, item.name, target, ZRES_CANNOT_OPEN, error, 0, false, false, 0);
+        tell(item.index, item.name, ZRES_CANNOT_OPEN, error, 0, false, false, 0);
         break;
       }
       const uint32_t pause = wait.NextPause(::GetTickCount() - roundStart);
@@ -495,7 +499,7 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
         continue;
       }
       if (observer == nullptr || !observer->WaitAgain(target.c_str(), error)) {
-        tell(item.index, item.name, target, ZRES_FILE_HELD, error, 0, false, false, ::GetTickCount() - firstTry);
+        tell(item.index, item.name, ZRES_FILE_HELD, error, 0, false, false, ::GetTickCount() - firstTry);
         break;
       }
       wait = HeldFileWait();
@@ -511,7 +515,7 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
   // 4. The switch: the journal in place and on the disk before the first
   // rename; each old file aside, each new one in. A rename that fails turns
   // back those done.
-  for (const auto& entry : listing.folders) (void)stagingGuard->Hold(entry.second.c_str(), true, true);
+  for (const PayloadFile& entry : listing.folders) (void)stagingGuard->Hold(entry.name.c_str(), true, true);
   (void)stagingGuard->Hold(kStagingFolderName, true, false);
   const std::string journalPath = Join(staging, kJournalName);
   if (!WriteFlushedFile(journalPath, SerializeJournal(steps))) {
