@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "archive/held_wait.h"
@@ -107,15 +108,16 @@ bool FileCrc(const std::string& path, uint64_t size, uint32_t* crc) {
   if (!wide.ok()) return false;
   const UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) return false;
-  static unsigned char buffer[64 * 1024];  // the install step's thread alone reads
+  constexpr DWORD kBufferSize = 64 * 1024;
+  const std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kBufferSize]);
+  if (!file || !buffer) return false;
   uLong sum = crc32(0L, Z_NULL, 0);
   uint64_t total = 0;
   for (;;) {
     DWORD read = 0;
-    if (!::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return false;
+    if (!::ReadFile(file.get(), buffer.get(), kBufferSize, &read, nullptr)) return false;
     if (read == 0) break;
-    sum = crc32(sum, buffer, read);
+    sum = crc32(sum, buffer.get(), read);
     total += read;
   }
   *crc = static_cast<uint32_t>(sum);
