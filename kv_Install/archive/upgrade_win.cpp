@@ -445,22 +445,14 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
     removeStaging();
     return result;
   }
+  // Entries are told as they fail, or once the switch has put them in place.
   for (size_t n = 0; n < plan.size() && result.failedCount == 0; ++n) {
     const PlanItem& item = plan[n];
-    const std::string target = Join(folder, item.name);
-    if (item.action == PlanAction::Keep) {
-      ++result.keptCount;
-      tell(item.index, item.name, ZRES_OK, 0, item.size, false, true, 0);
-    }
     if (!Writes(item.action)) continue;
     const std::string staged = StepFile(staging, static_cast<uint32_t>(n), ".new");
     (void)DeleteAnyFile(staged);
     const uint32_t written = ZipExtractEntryWaiting(handle, item.index, staged.c_str(), nullptr, nullptr);
-    const DWORD error = ::GetLastError();
-    tell(item.index, item.name, written, written != ZRES_OK ? error : 0, item.size, false, false, 0);
-  }
-  for (const PayloadFile& entry : listing.folders) {
-    if (result.failedCount == 0) tell(entry.index, entry.name, ZRES_OK, 0, 0, true, false, 0);
+    if (written != ZRES_OK) tell(item.index, item.name, written, ::GetLastError(), 0, false, false, 0);
   }
   std::vector<JournalStep> steps = JournalSteps(plan, IsFile(Join(folder, kInstallRecordName)));
   const std::string recordText = SerializeInstallRecord(NewRecord(listing));
@@ -556,8 +548,12 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
   result.writtenBytes = recordText.size();  // the record is part of the install
   for (const PlanItem& item : plan) {
     if (item.action == PlanAction::Remove) ++result.removedCount;
-    if (item.action != PlanAction::Remove && item.action != PlanAction::LeaveUsers) result.writtenBytes += item.size;
+    if (item.action == PlanAction::Keep) ++result.keptCount;
+    if (item.action != PlanAction::Keep && !Writes(item.action)) continue;
+    result.writtenBytes += item.size;
+    tell(item.index, item.name, ZRES_OK, 0, item.size, false, item.action == PlanAction::Keep, 0);
   }
+  for (const PayloadFile& entry : listing.folders) tell(entry.index, entry.name, ZRES_OK, 0, 0, true, false, 0);
   return result;
 }
 
