@@ -9,11 +9,13 @@
 #include <new>
 #include <utility>
 
+#include "archive/handle_files_win.h"
 #include "archive/held_wait.h"
 #include "archive/install_record.h"
 #include "archive/link_guard_win.h"
 #include "archive/upgrade_journal.h"
 #include "archive/upgrade_plan.h"
+#include "archive/zip_extract_win.h"
 #include "archive/zip_name_rules.h"
 #include "base/gbk_text.h"
 #include "base/handles.h"
@@ -26,56 +28,66 @@ namespace {
 
 // A record or journal larger than this is no record of ours.
 constexpr uint64_t kLargestText = 16u << 20;
+constexpr DWORD kShareEverything = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kErrorReparsePoint = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
 
 std::string Join(const std::string& folder, const std::string& name) { return folder + "\\" + name; }
-
-std::string StagingFolder(const char* folder) { return Join(folder, kStagingFolderName); }
-
-std::string StepFile(const std::string& staging, uint32_t number, const char* suffix) {
-  char name[24];
-  (void)std::snprintf(name, sizeof name, "\\%lu%s", static_cast<unsigned long>(number), suffix);
-  return staging + name;
-}
 
 DWORD AttributesOf(const std::string& path) {
   const WidePath wide(path.c_str());
   return wide.ok() ? ::GetFileAttributesW(wide.c_str()) : INVALID_FILE_ATTRIBUTES;
 }
 
-bool IsFile(const std::string& path) {
-  const DWORD attributes = AttributesOf(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-// Deletes a file, read-only or not. False when it stays.
-bool DeleteAnyFile(const std::string& path) {
-  const WidePath wide(path.c_str());
-  if (!wide.ok()) return false;
-  if (::DeleteFileW(wide.c_str())) return true;
-  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
-  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return false;
-  (void)::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  return ::DeleteFileW(wide.c_str()) != 0;
-}
-
-// A rename that never replaces: each step's places are empty before it
-// fills them. Written through, so that the journal's word holds after a
-// power cut.
-bool RenameFile(const std::string& from, const std::string& to) {
-  const WidePath wideFrom(from.c_str()), wideTo(to.c_str());
-  if (!wideFrom.ok() || !wideTo.ok()) {
-    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return false;
+// A step's file in the staging folder: "<n>.new" or "<n>.old".
+struct StepName {
+  StepName(uint32_t number, const char* suffix) {
+    char narrow[24];
+    (void)std::snprintf(narrow, sizeof narrow, "%lu%s", static_cast<unsigned long>(number), suffix);
+    for (size_t i = 0;; ++i) {
+      wide[i] = static_cast<unsigned char>(narrow[i]);
+      if (narrow[i] == '\0') break;
+    }
   }
-  return ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  wchar_t wide[24];
+};
+
+constexpr wchar_t kJournalFile[] = L"journal.txt";
+constexpr wchar_t kRecordFile[] = L"kvsetup.files";
+
+// The last component of a relative GBK name, as UTF-16. Empty when it is
+// not GBK.
+std::u16string LeafName(const std::string& name) {
+  const char* last = FindLastSeparator(name.c_str());
+  std::u16string leaf;
+  if (!GbkToUtf16(last != nullptr ? last + 1 : name.c_str(), &leaf)) leaf.clear();
+  return leaf;
 }
 
-bool ReadSmallFile(const std::string& path, std::string* text) {
-  const WidePath wide(path.c_str());
-  if (!wide.ok()) return false;
-  const UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+// Whether a file (not a folder) stands at name in folder.
+bool FileIn(HANDLE folder, const wchar_t* name) {
+  return folder != nullptr && static_cast<bool>(OpenFileIn(folder, name, FILE_READ_ATTRIBUTES, kShareEverything));
+}
+
+// Deletes name in folder, read-only or not. False when it stays.
+bool DeleteAnyIn(HANDLE folder, const wchar_t* name) {
+  if (DeleteIn(folder, name)) return true;
+  const UniqueHandle file = OpenFileIn(folder, name, FILE_WRITE_ATTRIBUTES, kShareEverything);
+  FILE_BASIC_INFO basic = {};
+  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  return file && ::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic) && DeleteIn(folder, name);
+}
+
+// Moves the file name in from (a folder handle) to the new name in to,
+// which must be free; both by handle, never by path.
+bool MoveIn(HANDLE from, const wchar_t* fromName, HANDLE to, const wchar_t* toName) {
+  const UniqueHandle file = OpenFileIn(from, fromName, DELETE, kShareEverything);
+  return file && RenameInto(file.get(), to, toName, false);
+}
+
+bool ReadSmallIn(HANDLE folder, const wchar_t* name, std::string* text) {
+  const UniqueHandle file = OpenFileIn(folder, name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
   LARGE_INTEGER size;
   if (!file || !::GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kLargestText) return false;
   text->assign(static_cast<size_t>(size.QuadPart), '\0');
@@ -84,23 +96,77 @@ bool ReadSmallFile(const std::string& path, std::string* text) {
                            read == text->size());
 }
 
-// Writes text to a new file at path (nothing may stand there) and flushes it
-// to the disk before it returns true.
-bool WriteFlushedFile(const std::string& path, const std::string& text) {
-  const WidePath wide(path.c_str());
-  if (!wide.ok()) return false;
-  UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+// Writes text to a new file name in folder (whatever had that name goes
+// first) and flushes it to the disk before it returns true.
+bool WriteFlushedIn(HANDLE folder, const wchar_t* name, const std::string& text) {
+  (void)DeleteAnyIn(folder, name);
+  UniqueHandle file = CreateFileIn(folder, name, GENERIC_WRITE | DELETE, 0, FILE_ATTRIBUTE_NORMAL);
   DWORD written = 0;
   const bool ok = file && ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                   written == text.size() && ::FlushFileBuffers(file.get());
-  if (!ok) {
+  if (!ok && file) {
     const DWORD why = ::GetLastError();
-    file.reset();
-    (void)::DeleteFileW(wide.c_str());
+    FILE_DISPOSITION_INFO gone = {TRUE};
+    (void)::SetFileInformationByHandle(file.get(), FileDispositionInfo, &gone, sizeof gone);
     ::SetLastError(why != 0 ? why : ERROR_DISK_FULL);
   }
   return ok;
 }
+
+// The staging folder, held open and proved a real folder (never a link
+// that would carry the old files elsewhere) for as long as it is used.
+class Staging {
+ public:
+  explicit Staging(const char* folder) : folder_(folder) {}
+
+  // Made where missing when make is set, and hidden.
+  bool Open(bool make) {
+    guard_.reset(new LinkGuard(folder_));
+    if (guard_->Hold(kStagingFolderName, true, make) != ZRES_OK) {
+      guard_.reset();
+      return false;
+    }
+    const std::string path = Join(folder_, kStagingFolderName);
+    const DWORD attributes = AttributesOf(path);
+    if (make && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) == 0) {
+      const WidePath wide(path.c_str());
+      (void)::SetFileAttributesW(wide.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN);
+    }
+    return true;
+  }
+
+  HANDLE Folder() const { return guard_ ? guard_->Folder() : nullptr; }
+
+  // Deletes every file in it, then the folder itself. A file that cannot be
+  // deleted yet (a program still maps an old file) stays, and so does the
+  // folder, for the next run. False when anything stays.
+  bool Remove() {
+    if (!guard_) return false;
+    alignas(8) unsigned char buffer[8192];
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+         ::GetFileInformationByHandleEx(Folder(), kind, buffer, sizeof buffer); kind = FileIdBothDirectoryInfo) {
+      for (size_t at = 0;;) {
+        const auto* found = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + at);
+        const size_t length = found->FileNameLength / sizeof(wchar_t);
+        if ((found->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && length < MAX_PATH) {
+          wchar_t name[MAX_PATH];
+          std::memcpy(name, found->FileName, length * sizeof(wchar_t));
+          name[length] = L'\0';
+          (void)DeleteAnyIn(Folder(), name);
+        }
+        if (found->NextEntryOffset == 0) break;
+        at += found->NextEntryOffset;
+      }
+    }
+    guard_.reset();
+    LinkGuard root(folder_);
+    return root.Hold(kInstallRecordName, false, false) == ZRES_OK && DeleteIn(root.Folder(), L"~kvstage");
+  }
+
+ private:
+  const char* folder_;
+  std::unique_ptr<LinkGuard> guard_;
+};
 
 // The CRC-32 of a file's data; false when it cannot be read whole.
 bool FileCrc(const std::string& path, uint64_t size, uint32_t* crc) {
@@ -191,9 +257,12 @@ void ListPayload(ZipHandle* handle, int32_t count, const char* folder, PayloadLi
   }
 }
 
+// The record of the last install, read through the install folder's handle.
 bool ReadRecord(const char* folder, std::vector<RecordedFile>* record) {
+  LinkGuard root(folder);
   std::string text;
-  return ReadSmallFile(Join(folder, kInstallRecordName), &text) && ParseInstallRecord(text, record);
+  return root.Hold(kInstallRecordName, false, false) == ZRES_OK && ReadSmallIn(root.Folder(), kRecordFile, &text) &&
+         ParseInstallRecord(text, record);
 }
 
 class FolderLookup final : public DiskLookup {
@@ -230,39 +299,48 @@ std::vector<JournalStep> JournalSteps(const std::vector<PlanItem>& plan, bool re
   return steps;
 }
 
-// The switch's file system: each step's three places, and the folders of
-// each target held proved no link while its renames run.
+// The switch's file system: each step's three places, every one named
+// within a held folder: the target's folders held and proved no link while
+// its renames run, the step's files in the staging folder.
 class Switch {
  public:
-  Switch(const char* folder, const std::vector<JournalStep>& steps)
-      : folder_(folder), staging_(StagingFolder(folder)), steps_(steps), guard_(folder) {}
+  Switch(const char* folder, const std::vector<JournalStep>& steps, HANDLE staging)
+      : steps_(steps), staging_(staging), guard_(folder) {}
 
-  std::string PathOf(size_t step, Place place) const {
-    const JournalStep& s = steps_[step];
-    switch (place) {
-      case Place::Target: return Join(folder_, s.name);
-      case Place::Staged: return StepFile(staging_, s.number, ".new");
-      case Place::Aside: return StepFile(staging_, s.number, ".old");
-    }
-    return std::string();
-  }
-
-  std::vector<StepOnDisk> Look() const {
+  std::vector<StepOnDisk> Look() {
     std::vector<StepOnDisk> disk;
-    for (size_t i = 0; i < steps_.size(); ++i) {
-      disk.push_back({IsFile(PathOf(i, Place::Target)), IsFile(PathOf(i, Place::Staged)), IsFile(PathOf(i, Place::Aside))});
+    for (const JournalStep& step : steps_) {
+      const bool held = guard_.Hold(step.name.c_str(), false, false) == ZRES_OK;
+      disk.push_back({held && FileIn(guard_.Folder(), W(LeafName(step.name))),
+                      FileIn(staging_, StepName(step.number, ".new").wide),
+                      FileIn(staging_, StepName(step.number, ".old").wide)});
     }
     return disk;
   }
 
   // Carries the renames out in order; false at the first that fails, with
-  // *failedStep its step and the system's error kept.
+  // *failedStep its step and the system's error kept. A target's folder
+  // found a link once its file moved stops the switch as a failed rename.
   bool Run(const std::vector<Rename>& renames, size_t* failedStep) {
     for (const Rename& r : renames) {
       if (theSwitchRenameHook != nullptr) theSwitchRenameHook();
+      const JournalStep& step = steps_[r.step];
       // Making the target's folders is needed only when a file comes in.
-      const uint32_t held = guard_.Hold(steps_[r.step].name.c_str(), false, r.to == Place::Target);
-      if (held != ZRES_OK || !RenameFile(PathOf(r.step, r.from), PathOf(r.step, r.to))) {
+      bool done = guard_.Hold(step.name.c_str(), false, r.to == Place::Target) == ZRES_OK;
+      if (done) {
+        const std::u16string leaf = LeafName(step.name);
+        const StepName staged(step.number, ".new"), aside(step.number, ".old");
+        const auto folderOf = [&](Place place) { return place == Place::Target ? guard_.Folder() : staging_; };
+        const auto nameOf = [&](Place place) {
+          return place == Place::Target ? W(leaf) : place == Place::Staged ? staged.wide : aside.wide;
+        };
+        done = MoveIn(folderOf(r.from), nameOf(r.from), folderOf(r.to), nameOf(r.to));
+        if (done && guard_.Recheck() != ZRES_OK) {
+          done = false;
+          ::SetLastError(kErrorReparsePoint);
+        }
+      }
+      if (!done) {
         if (failedStep != nullptr) *failedStep = r.step;
         return false;
       }
@@ -273,83 +351,52 @@ class Switch {
   // Turns back whatever of the switch is done, from what the disk shows.
   bool Undo() { return Run(RecoveryRenames(steps_, Look(), Recovery::Undo), nullptr); }
 
+  const std::string& LinkedFolders() const { return guard_.LinkedFolders(); }
+
  private:
-  std::string folder_;
-  std::string staging_;
   const std::vector<JournalStep>& steps_;
+  HANDLE staging_;
   LinkGuard guard_;
 };
-
-// Removes the files in the staging folder, then the folder. A file that
-// cannot be deleted yet (a program still maps an old file) stays, and so
-// does the folder, for the next run. False when anything stays.
-bool RemoveStaging(const std::string& staging) {
-  const WidePath pattern((staging + "\\*").c_str());
-  WIN32_FIND_DATAW found;
-  if (pattern.ok()) {
-    const UniqueFindHandle search(::FindFirstFileW(pattern.c_str(), &found));
-    if (search) {
-      do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-        std::string name;
-        if (Utf16ToGbk(AsU16(found.cFileName), &name)) (void)DeleteAnyFile(Join(staging, name));
-      } while (::FindNextFileW(search.get(), &found));
-    }
-  }
-  const WidePath wide(staging.c_str());
-  return wide.ok() && ::RemoveDirectoryW(wide.c_str());
-}
-
-// The staging folder, made where missing, hidden, and proved a real folder
-// (not a link that would carry the old files elsewhere): held open by the
-// guard for as long as the guard holds it.
-bool MakeStaging(LinkGuard& guard, const std::string& staging) {
-  if (guard.Hold(kStagingFolderName, true, true) != ZRES_OK) return false;
-  const WidePath wide(staging.c_str());
-  const DWORD attributes = wide.ok() ? ::GetFileAttributesW(wide.c_str()) : INVALID_FILE_ATTRIBUTES;
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) == 0) {
-    (void)::SetFileAttributesW(wide.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN);
-  }
-  return attributes != INVALID_FILE_ATTRIBUTES;
-}
 
 }  // namespace
 
 FolderRecovery RecoverInstallFolder(const char* folder, std::string* said) {
   said->clear();
-  const std::string staging = StagingFolder(folder);
-  const DWORD attributes = AttributesOf(staging);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return FolderRecovery::Nothing;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || LinkGuard(folder).Hold(kStagingFolderName, true, false) != ZRES_OK) {
-    *said = staging + " is not a folder of the installer's: left as it is";
+  const std::string path = Join(folder, kStagingFolderName);
+  if (AttributesOf(path) == INVALID_FILE_ATTRIBUTES) return FolderRecovery::Nothing;
+  Staging staging(folder);
+  if (!staging.Open(false)) {
+    *said = path + " is not a folder of the installer's: left as it is";
     return FolderRecovery::Failed;
   }
-  const std::string journalPath = Join(staging, kJournalName);
-  if (!IsFile(journalPath)) {
-    *said = RemoveStaging(staging) ? "the staging folder of a run that did not switch was removed"
-                                   : "the staging folder of a run that did not switch was emptied as far as it could be";
+  if (!FileIn(staging.Folder(), kJournalFile)) {
+    *said = staging.Remove() ? "the staging folder of a run that did not switch was removed"
+                             : "the staging folder of a run that did not switch was emptied as far as it could be";
     return FolderRecovery::Cleaned;
   }
   std::string text;
   std::vector<JournalStep> steps;
-  if (!ReadSmallFile(journalPath, &text) || !ParseJournal(text, &steps)) {
-    *said = journalPath + " cannot be read: the folder is left as it is";
+  if (!ReadSmallIn(staging.Folder(), kJournalFile, &text) || !ParseJournal(text, &steps)) {
+    *said = path + "\\journal.txt cannot be read: the folder is left as it is";
     return FolderRecovery::Failed;
   }
-  Switch change(folder, steps);
-  const std::vector<StepOnDisk> disk = change.Look();
   FolderRecovery outcome = FolderRecovery::Undone;
-  if (DecideRecovery(steps, disk) == Recovery::Finish &&
-      change.Run(RecoveryRenames(steps, disk, Recovery::Finish), nullptr)) {
-    outcome = FolderRecovery::Finished;
-  } else if (!change.Undo()) {
-    char why[64];
-    (void)std::snprintf(why, sizeof why, " (system error %lu)", ::GetLastError());
-    *said = "a switch cut short could be neither finished nor undone" + std::string(why) + "; the journal stays";
-    return FolderRecovery::Failed;
+  {
+    Switch change(folder, steps, staging.Folder());
+    const std::vector<StepOnDisk> disk = change.Look();
+    if (DecideRecovery(steps, disk) == Recovery::Finish &&
+        change.Run(RecoveryRenames(steps, disk, Recovery::Finish), nullptr)) {
+      outcome = FolderRecovery::Finished;
+    } else if (!change.Undo()) {
+      char why[64];
+      (void)std::snprintf(why, sizeof why, " (system error %lu)", ::GetLastError());
+      *said = "a switch cut short could be neither finished nor undone" + std::string(why) + "; the journal stays";
+      return FolderRecovery::Failed;
+    }
   }
-  (void)DeleteAnyFile(journalPath);
-  (void)RemoveStaging(staging);
+  (void)DeleteAnyIn(staging.Folder(), kJournalFile);
+  (void)staging.Remove();
   *said = outcome == FolderRecovery::Finished ? "a switch cut short was finished: the folder holds the new version"
                                               : "a switch cut short was undone: the folder holds the version it held";
   return outcome;
@@ -390,6 +437,12 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
     if (outcome == ZRES_FILE_HELD) ++result.heldCount;
     if (observer != nullptr) observer->EntryDone(entry);
   };
+  const auto failed = [&](const std::string& what) {
+    char line[48];
+    (void)std::snprintf(line, sizeof line, " (system error %lu)", ::GetLastError());
+    result.failure = what + line;
+    ++result.failedCount;
+  };
 
   // 1. The plan, from the payload, the folder and the last record. Nothing
   // is made or written yet; a folder on the way that is a link, or a file
@@ -404,14 +457,12 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
     const auto check = [&](int32_t index, const std::string& name, bool folderEntry) {
       const uint32_t held = look.Hold(name.c_str(), folderEntry, false);
       const DWORD error = ::GetLastError();
-      if (held == ZRES_OK || (held == ZRES_CANNOT_OPEN && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))) {
-        return true;
+      if (held != ZRES_OK && !(held == ZRES_CANNOT_OPEN && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))) {
+        tell(index, name, held, error, 0, folderEntry, false, 0);
       }
-      tell(index, name, held, error, 0, folderEntry, false, 0);
-      return false;
     };
-    for (const PayloadFile& entry : listing.folders) (void)check(entry.index, entry.name, true);
-    for (const PayloadFile& file : listing.files) (void)check(file.index, file.name, false);
+    for (const PayloadFile& entry : listing.folders) check(entry.index, entry.name, true);
+    for (const PayloadFile& file : listing.files) check(file.index, file.name, false);
     result.linkedFolders = look.LinkedFolders();
   }
   if (result.failedCount != 0) return result;
@@ -423,128 +474,124 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
   }
   if (result.failedCount != 0) return result;
 
-  // 2. Every new or changed file staged and verified. A failure here leaves
-  // the folder as it was, but for the staging folder, which goes.
-  const std::string staging = StagingFolder(folder);
-  // Held while staging and switching; let go before the folder goes.
-  std::unique_ptr<LinkGuard> stagingGuard(new LinkGuard(folder));
-  // A first install that fails leaves no empty folder of its own making.
+  // 2. Every new or changed file staged and verified, through the staging
+  // folder's handle. A failure here leaves the folder as it was; the
+  // staging folder goes, and a first install's folder too.
   const bool madeFolder = AttributesOf(folder) == INVALID_FILE_ATTRIBUTES;
-  const auto removeStaging = [&] {
-    stagingGuard.reset();
-    if (RemoveStaging(staging) && madeFolder && result.unchanged) {
+  Staging staging(folder);
+  const auto giveUp = [&] {
+    if (staging.Remove() && madeFolder && result.unchanged) {
       const WidePath wide(folder);
       if (wide.ok()) (void)::RemoveDirectoryW(wide.c_str());
     }
-  };
-  if (!MakeStaging(*stagingGuard, staging)) {
-    char line[80];
-    (void)std::snprintf(line, sizeof line, "the staging folder cannot be made (system error %lu)", ::GetLastError());
-    result.failure = staging + ": " + line;
-    ++result.failedCount;
-    removeStaging();
     return result;
+  };
+  if (!staging.Open(true)) {
+    failed(Join(folder, kStagingFolderName) + ": the staging folder cannot be made");
+    return giveUp();
   }
   // Entries are told as they fail, or once the switch has put them in place.
   for (size_t n = 0; n < plan.size() && result.failedCount == 0; ++n) {
     const PlanItem& item = plan[n];
     if (!Writes(item.action)) continue;
-    const std::string staged = StepFile(staging, static_cast<uint32_t>(n), ".new");
-    (void)DeleteAnyFile(staged);
-    const uint32_t written = ZipExtractEntryWaiting(handle, item.index, staged.c_str(), nullptr, nullptr);
+    char staged[24];
+    (void)std::snprintf(staged, sizeof staged, "%lu.new", static_cast<unsigned long>(n));
+    const uint32_t written = ZipExtractFileIn(handle, item.index, staging.Folder(), staged, staged, nullptr, nullptr,
+                                              nullptr);
     if (written != ZRES_OK) tell(item.index, item.name, written, ::GetLastError(), 0, false, false, 0);
   }
-  std::vector<JournalStep> steps = JournalSteps(plan, IsFile(Join(folder, kInstallRecordName)));
+  std::vector<JournalStep> steps;
+  {
+    LinkGuard root(folder);
+    steps = JournalSteps(plan, root.Hold(kInstallRecordName, false, false) == ZRES_OK &&
+                                   FileIn(root.Folder(), kRecordFile));
+  }
   const std::string recordText = SerializeInstallRecord(NewRecord(listing));
-  if (result.failedCount == 0 && !WriteFlushedFile(StepFile(staging, steps.back().number, ".new"), recordText)) {
-    char line[80];
-    (void)std::snprintf(line, sizeof line, "the install record cannot be staged (system error %lu)", ::GetLastError());
-    result.failure = line;
-    ++result.failedCount;
+  if (result.failedCount == 0 &&
+      !WriteFlushedIn(staging.Folder(), StepName(steps.back().number, ".new").wide, recordText)) {
+    failed("the install record cannot be staged");
   }
-  if (result.failedCount != 0) {
-    removeStaging();
-    return result;
-  }
+  if (result.failedCount != 0) return giveUp();
 
   // 3. Every file to be replaced or removed opened as the switch needs it,
   // before any is touched: a file another program holds is waited for, and
   // then asked about; one given up keeps the whole installed version.
-  for (const PlanItem& item : plan) {
-    if (!MovesAside(item.action)) continue;
-    const std::string target = Join(folder, item.name);
-    const WidePath wide(target.c_str());
-    const DWORD firstTry = ::GetTickCount();
-    DWORD roundStart = firstTry;
-    HeldFileWait wait;
-    for (;;) {
-      const UniqueHandle file(::CreateFileW(wide.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-      if (file) break;
-      const DWORD error = ::GetLastError();
-      if (!IsHeldFileError(error, false)) {
-        tell(item.index, item.name, ZRES_CANNOT_OPEN, error, 0, false, false, 0);
-        break;
+  {
+    LinkGuard look(folder);
+    for (const PlanItem& item : plan) {
+      if (!MovesAside(item.action)) continue;
+      const std::string target = Join(folder, item.name);
+      const std::u16string leaf = LeafName(item.name);
+      const DWORD firstTry = ::GetTickCount();
+      DWORD roundStart = firstTry;
+      HeldFileWait wait;
+      for (;;) {
+        if (look.Hold(item.name.c_str(), false, false) == ZRES_OK &&
+            OpenFileIn(look.Folder(), W(leaf), DELETE | FILE_READ_ATTRIBUTES, kShareEverything)) {
+          break;
+        }
+        const DWORD error = ::GetLastError();
+        if (!IsHeldFileError(error, false)) {
+          tell(item.index, item.name, ZRES_CANNOT_OPEN, error, 0, false, false, 0);
+          break;
+        }
+        const uint32_t pause = wait.NextPause(::GetTickCount() - roundStart);
+        if (pause != 0) {
+          ::Sleep(pause);
+          continue;
+        }
+        if (observer == nullptr || !observer->WaitAgain(target.c_str(), error)) {
+          tell(item.index, item.name, ZRES_FILE_HELD, error, 0, false, false, ::GetTickCount() - firstTry);
+          break;
+        }
+        wait = HeldFileWait();
+        roundStart = ::GetTickCount();
       }
-      const uint32_t pause = wait.NextPause(::GetTickCount() - roundStart);
-      if (pause != 0) {
-        ::Sleep(pause);
-        continue;
-      }
-      if (observer == nullptr || !observer->WaitAgain(target.c_str(), error)) {
-        tell(item.index, item.name, ZRES_FILE_HELD, error, 0, false, false, ::GetTickCount() - firstTry);
-        break;
-      }
-      wait = HeldFileWait();
-      roundStart = ::GetTickCount();
+      if (result.failedCount != 0) break;
     }
-    if (result.failedCount != 0) break;
   }
-  if (result.failedCount != 0) {
-    removeStaging();
-    return result;
-  }
+  if (result.failedCount != 0) return giveUp();
 
   // 4. The switch: the journal in place and on the disk before the first
   // rename; each old file aside, each new one in. A rename that fails turns
   // back those done.
-  for (const PayloadFile& entry : listing.folders) (void)stagingGuard->Hold(entry.name.c_str(), true, true);
-  (void)stagingGuard->Hold(kStagingFolderName, true, false);
-  const std::string journalPath = Join(staging, kJournalName);
-  if (!WriteFlushedFile(journalPath, SerializeJournal(steps))) {
-    char line[80];
-    (void)std::snprintf(line, sizeof line, "the switch journal cannot be written (system error %lu)", ::GetLastError());
-    result.failure = line;
-    ++result.failedCount;
-    removeStaging();
-    return result;
+  {
+    LinkGuard folders(folder);
+    for (const PayloadFile& entry : listing.folders) (void)folders.Hold(entry.name.c_str(), true, true);
   }
-  Switch change(folder, steps);
+  if (!WriteFlushedIn(staging.Folder(), kJournalFile, SerializeJournal(steps))) {
+    failed("the switch journal cannot be written");
+    return giveUp();
+  }
   std::vector<StepOnDisk> before;
   for (const JournalStep& step : steps) {
     before.push_back({step.kind != StepKind::Write, step.kind != StepKind::Remove, false});
   }
-  size_t failedStep = 0;
-  if (!change.Run(RecoveryRenames(steps, before, Recovery::Finish), &failedStep)) {
-    const DWORD error = ::GetLastError();
-    const std::string name = steps[failedStep].name;
-    if (change.Undo()) {
-      (void)DeleteAnyFile(journalPath);
-      removeStaging();
-      result.failure = Join(folder, name) + ": cannot be moved (system error " + std::to_string(error) +
-                       "); the switch was turned back";
-    } else {
-      result.unchanged = false;
-      result.failure = Join(folder, name) + ": cannot be moved (system error " + std::to_string(error) +
-                       "), and the switch could not be turned back; the next start of the installer mends it";
+  {
+    Switch change(folder, steps, staging.Folder());
+    size_t failedStep = 0;
+    if (!change.Run(RecoveryRenames(steps, before, Recovery::Finish), &failedStep)) {
+      const DWORD error = ::GetLastError();
+      const JournalStep& step = steps[failedStep];
+      const int32_t index = step.number < plan.size() ? plan[step.number].index : -1;
+      tell(index, step.name, error == kErrorReparsePoint ? ZRES_LINK_IN_PATH : ZRES_CANNOT_OPEN, error, 0, false, false, 0);
+      ::SetLastError(error);
+      failed(Join(folder, step.name) + ": cannot be moved");
+      --result.failedCount;  // told already
+      result.linkedFolders += change.LinkedFolders();
+      if (!change.Undo()) {
+        result.unchanged = false;
+        result.failure += ", and the switch could not be turned back; the next start of the installer mends it";
+        return result;
+      }
+      result.failure += "; the switch was turned back";
+      (void)DeleteAnyIn(staging.Folder(), kJournalFile);
+      return giveUp();
     }
-    ++result.failedCount;
-    return result;
   }
   result.unchanged = false;
-  (void)DeleteAnyFile(journalPath);
-  removeStaging();
+  (void)DeleteAnyIn(staging.Folder(), kJournalFile);
+  (void)staging.Remove();
   result.writtenBytes = recordText.size();  // the record is part of the install
   for (const PlanItem& item : plan) {
     if (item.action == PlanAction::Remove) ++result.removedCount;
