@@ -367,7 +367,7 @@ FolderRecovery RecoverInstallFolder(const char* folder, std::string* said) {
   if (AttributesOf(path) == INVALID_FILE_ATTRIBUTES) return FolderRecovery::Nothing;
   Staging staging(folder);
   if (!staging.Open(false)) {
-    *said = path + " is not a folder of the installer's: left as it is";
+    *said = "the staging folder is not a folder of the installer's: left as it is";
     return FolderRecovery::Failed;
   }
   if (!FileIn(staging.Folder(), kJournalFile)) {
@@ -378,7 +378,7 @@ FolderRecovery RecoverInstallFolder(const char* folder, std::string* said) {
   std::string text;
   std::vector<JournalStep> steps;
   if (!ReadSmallIn(staging.Folder(), kJournalFile, &text) || !ParseJournal(text, &steps)) {
-    *said = path + "\\journal.txt cannot be read: the folder is left as it is";
+    *said = "the switch journal cannot be read: the folder is left as it is";
     return FolderRecovery::Failed;
   }
   FolderRecovery outcome = FolderRecovery::Undone;
@@ -389,9 +389,7 @@ FolderRecovery RecoverInstallFolder(const char* folder, std::string* said) {
         change.Run(RecoveryRenames(steps, disk, Recovery::Finish), nullptr)) {
       outcome = FolderRecovery::Finished;
     } else if (!change.Undo()) {
-      char why[64];
-      (void)std::snprintf(why, sizeof why, " (system error %lu)", ::GetLastError());
-      *said = "a switch cut short could be neither finished nor undone" + std::string(why) + "; the journal stays";
+      *said = "a switch cut short could be neither finished nor undone: the journal stays";
       return FolderRecovery::Failed;
     }
   }
