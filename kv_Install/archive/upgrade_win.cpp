@@ -96,14 +96,16 @@ bool ReadSmallIn(HANDLE folder, const wchar_t* name, std::string* text) {
                            read == text->size());
 }
 
-// Writes text to a new file name in folder (whatever had that name goes
-// first) and flushes it to the disk before it returns true.
+// Writes text to name in folder, whole or not at all: to a new file that
+// takes the name (replacing what had it) only once its data are flushed to
+// the disk. A kill part-way leaves the file that had the name, or none.
 bool WriteFlushedIn(HANDLE folder, const wchar_t* name, const std::string& text) {
-  (void)DeleteAnyIn(folder, name);
-  UniqueHandle file = CreateFileIn(folder, name, GENERIC_WRITE | DELETE, 0, FILE_ATTRIBUTE_NORMAL);
+  static const wchar_t kPart[] = L"writing.part";
+  (void)DeleteAnyIn(folder, kPart);
+  UniqueHandle file = CreateFileIn(folder, kPart, GENERIC_WRITE | DELETE, 0, FILE_ATTRIBUTE_NORMAL);
   DWORD written = 0;
   const bool ok = file && ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                  written == text.size() && ::FlushFileBuffers(file.get());
+                  written == text.size() && ::FlushFileBuffers(file.get()) && RenameInto(file.get(), folder, name, true);
   if (!ok && file) {
     const DWORD why = ::GetLastError();
     FILE_DISPOSITION_INFO gone = {TRUE};

@@ -77,6 +77,7 @@ class KilledInstall(unittest.TestCase):
 
     def test_undisturbed_install_is_the_payload(self):
         files = {k.replace(os.sep, "/"): v for k, v in self.undisturbed["files"].items()}
+        self.assertIsNotNone(files.pop("kvsetup.files", None), "no install record")
         self.assertEqual(files, self.payload)
         self.assertEqual(self.undisturbed["temporary"], [])
         self.assertNotIn(None, self.undisturbed["values"].values())
