@@ -33,6 +33,14 @@ TEST(DiskSpace, NeedCountsClustersReplacedFilesAndTheLargestEntry) {
   for (const auto& r : rows) EXPECT_EQ(SpaceNeeded(r.files, r.cluster), r.need) << r.row;
 }
 
+TEST(DiskSpace, AReplacedFileGivesBackOnlyWhatItTakesOnTheDisk) {
+  EXPECT_EQ(FreedByReplacing(65536, 1, false), 65536u);  // a compressed file: what it takes, not its length
+  EXPECT_EQ(FreedByReplacing(65536, 2, false), 0u);      // a hard link's data stay under its other name
+  EXPECT_EQ(FreedByReplacing(65536, 1, true), 0u);       // a link: what it leads to stays
+  EXPECT_EQ(FreedByReplacing(0, 0, false), 0u);          // a file system without link counts
+  EXPECT_EQ(FreedByReplacing(12, 0, false), 12u);
+}
+
 TEST(DiskSpace, AskedOfTheNearestFolderThatExists) {
   const std::set<std::string> existing = {"K:\\", "K:\\Apps", "D:", "\\\\srv\\share\\", "C:\\游戏"};
   const auto isFolder = [&](const std::string& path) { return existing.count(path) != 0; };
