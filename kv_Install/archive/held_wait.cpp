@@ -6,9 +6,8 @@ bool IsHeldFile(const ReplaceRefusal& refusal) {
     case kErrorLockViolation:
       return true;
     case kErrorAccessDenied:
-      if (refusal.readOnly) return false;
-      if (refusal.deleteOpenError != 0) return refusal.deleteOpenError == kErrorSharingViolation;
-      return refusal.writeOpenError == kErrorSharingViolation;
+      return !refusal.readOnly && refusal.deleteOpenError != kErrorAccessDenied &&
+             refusal.writeOpenError != kErrorAccessDenied;
     default:
       return false;
   }

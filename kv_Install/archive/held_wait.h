@@ -23,12 +23,14 @@ struct ReplaceRefusal {
 
 // Whether the file is held by another program, and so worth waiting for: a
 // sharing or lock violation; or access denied on a file that is not
-// read-only when the delete-access open also fails for sharing (another
-// program has it open without delete sharing), or that open succeeds and a
-// write open fails for sharing (a running program's image). Any other
-// denial is the file's security (a file of TrustedInstaller's, say): no wait
-// can change it, and the entry fails at once. The two opens are asked only
-// for a denial of a file that is not read-only.
+// read-only, unless the file denies the opens as well. A delete-access open
+// that fails for sharing (another program has it open without delete
+// sharing), a write open that fails for sharing (a running program's
+// image), or both working (a hold that ended a moment ago) are waited for.
+// A delete-access or write open that is itself denied is the file's
+// security (a file of TrustedInstaller's, say): no wait can change it, and
+// the entry fails at once. The two opens are asked only for a denial of a
+// file that is not read-only.
 bool IsHeldFile(const ReplaceRefusal& refusal);
 
 class HeldFileWait {

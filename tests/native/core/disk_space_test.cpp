@@ -116,11 +116,12 @@ TEST(HeldFileWait, WhichRefusalsMeanAnotherProgramHoldsTheFile) {
       // Denied, the delete open works, a write open fails for sharing: a
       // running program's image.
       {{kErrorAccessDenied, false, 0, kErrorSharingViolation}, true},
+      // Both open: the hold ended a moment ago, or the file went; try again.
+      {{kErrorAccessDenied, false, 0, 0}, true},
+      {{kErrorAccessDenied, false, kNotFound, 0}, true},
       // Denied by the file's security, nothing holds it: no wait helps.
       {{kErrorAccessDenied, false, kErrorAccessDenied, 0}, false},
       {{kErrorAccessDenied, false, 0, kErrorAccessDenied}, false},
-      {{kErrorAccessDenied, false, 0, 0}, false},
-      {{kErrorAccessDenied, false, kNotFound, 0}, false},
       {{kErrorAccessDenied, true, kErrorSharingViolation, 0}, false},  // read-only: refused for good
       {{kNotFound, false, 0, 0}, false},
       {{112, false, 0, 0}, false},
