@@ -12,6 +12,9 @@
 #include "base/path_names.h"
 #include "base/wide.h"
 
+#ifndef ERROR_UNTRUSTED_MOUNT_POINT
+#define ERROR_UNTRUSTED_MOUNT_POINT 448L
+#endif
 #ifndef ERROR_REPARSE_POINT_ENCOUNTERED
 #define ERROR_REPARSE_POINT_ENCOUNTERED 4395L
 #endif
@@ -104,7 +107,9 @@ uint32_t LinkGuard::HoldRoot(bool make) {
   if (rootStood_) {
     // Followed: the installation folder may be a link of the user's.
     rootHandle_.reset(OpenFolder(wide.c_str(), 0));
-    return rootHandle_ ? ZRES_OK : ZRES_CANNOT_OPEN;
+    if (rootHandle_) return ZRES_OK;
+    if (::GetLastError() == ERROR_UNTRUSTED_MOUNT_POINT && untrusted_.empty()) NoteUntrusted();
+    return ZRES_CANNOT_OPEN;
   }
   // Made here: whatever stands at its name now is proved a real folder.
   if (make) MakeFolders(root_.c_str());
@@ -113,6 +118,27 @@ uint32_t LinkGuard::HoldRoot(bool make) {
   const uint32_t verdict = Judge(root.get(), root_.c_str(), 0);
   if (verdict == ZRES_OK) rootHandle_ = std::move(root);
   return verdict;
+}
+
+void LinkGuard::NoteUntrusted() {
+  // A path's attributes are read without following its last part: the
+  // first prefix that shows a reparse point is the junction.
+  for (const char* p = root_.c_str();; p = MbcsNext(p)) {
+    if (*p == '\0' || (IsSeparator(*p) && p > root_.c_str() && p[-1] != ':')) {
+      const std::string prefix(root_.c_str(), p);
+      const WidePath wide(prefix.c_str());
+      const DWORD attributes = wide.ok() ? ::GetFileAttributesW(wide.c_str()) : INVALID_FILE_ATTRIBUTES;
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        untrusted_ = prefix;
+        break;
+      }
+    }
+    if (*p == '\0') {
+      untrusted_ = root_;
+      break;
+    }
+  }
+  ::SetLastError(ERROR_UNTRUSTED_MOUNT_POINT);
 }
 
 HANDLE LinkGuard::Folder() const { return held_.count > 0 ? handles_[held_.count - 1].get() : rootHandle_.get(); }

@@ -51,9 +51,16 @@ class LinkGuard {
   // ("datafile"), each line ended by '\n'.
   const std::string& LinkedFolders() const { return linked_; }
 
+  // The junction the root could not be opened through because Windows'
+  // redirection guard refused it (system error 448, a junction a
+  // non-administrator made): the outermost folder of the root's path that is
+  // a reparse point, or the root itself when none shows. Empty otherwise.
+  const std::string& UntrustedJunction() const { return untrusted_; }
+
  private:
   uint32_t HoldRoot(bool make);
   void NoteLinked(const std::string& folder);
+  void NoteUntrusted();
 
   uint32_t Judge(HANDLE folder, const char* path, size_t nameLength);
 
@@ -64,6 +71,7 @@ class LinkGuard {
   FolderWalk held_;            // count: how many of them are open
   UniqueHandle handles_[kMaxWalkFolders];
   std::string linked_;
+  std::string untrusted_;
 };
 
 // Test builds only: called once each folder below the root has been opened

@@ -108,6 +108,7 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackObserve
     if (observer != nullptr) observer->EntryDone(entry);
   }
   result.linkedFolders = guard.LinkedFolders();
+  result.untrustedJunction = guard.UntrustedJunction();
   return result;
 }
 

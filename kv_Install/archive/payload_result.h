@@ -21,6 +21,10 @@ struct PayloadResult {
   // Why the install as a whole stopped, when no entry says it (the staging
   // folder, a switch that was turned back); empty otherwise.
   std::string failure = {};
+  // The junction on the way to the installation folder that Windows'
+  // redirection guard would not follow (system error 448), so that nothing
+  // was written; empty when none.
+  std::string untrustedJunction = {};
 
   bool Complete() const { return opened && failedCount == 0; }
   // Every entry not written was held by another program: nothing else failed.

@@ -464,6 +464,7 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
     for (const PayloadFile& entry : listing.folders) check(entry.index, entry.name, true);
     for (const PayloadFile& file : listing.files) check(file.index, file.name, false);
     result.linkedFolders = look.LinkedFolders();
+    result.untrustedJunction = look.UntrustedJunction();
   }
   if (result.failedCount != 0) return result;
   const std::vector<PlanItem> plan = MakePlan(folder, listing);
@@ -514,40 +515,48 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
   if (result.failedCount != 0) return giveUp();
 
   // 3. Every file to be replaced or removed opened as the switch needs it,
-  // before any is touched: a file another program holds is waited for, and
-  // then asked about; one given up keeps the whole installed version.
+  // before any is touched: a file another program holds is waited for
+  // within the run's budget, and then asked about; every one is checked, so
+  // that all held files are named, and one given up keeps the whole
+  // installed version.
   {
     LinkGuard look(folder);
+    RunHeldBudget* budget = observer != nullptr ? &observer->HeldBudget() : nullptr;
     for (const PlanItem& item : plan) {
       if (!MovesAside(item.action)) continue;
       const std::string target = Join(folder, item.name);
       const std::u16string leaf = LeafName(item.name);
       const DWORD firstTry = ::GetTickCount();
-      DWORD roundStart = firstTry;
-      HeldFileWait wait;
+      bool held = false;
       for (;;) {
         if (look.Hold(item.name.c_str(), false, false) == ZRES_OK &&
             OpenFileIn(look.Folder(), W(leaf), DELETE | FILE_READ_ATTRIBUTES, kShareEverything)) {
+          if (held) budget->EndRound(::GetTickCount());
           break;
         }
-        const DWORD error = ::GetLastError();
-        if (!IsHeldFileError(error, false)) {
-          tell(item.index, item.name, ZRES_CANNOT_OPEN, error, 0, false, false, 0);
+        ReplaceRefusal refusal;
+        refusal.error = refusal.deleteOpenError = ::GetLastError();
+        const bool isHeld = IsHeldFile(refusal);
+        if (budget == nullptr || !isHeld) {
+          if (held) budget->EndRound(::GetTickCount());
+          tell(item.index, item.name, isHeld ? ZRES_FILE_HELD : ZRES_CANNOT_OPEN, refusal.error, 0, false, false,
+               held ? ::GetTickCount() - firstTry : 0);
           break;
         }
-        const uint32_t pause = wait.NextPause(::GetTickCount() - roundStart);
+        if (!held) budget->BeginRound(firstTry, false);
+        held = true;
+        const uint32_t pause = budget->NextPause(::GetTickCount());
         if (pause != 0) {
           ::Sleep(pause);
           continue;
         }
-        if (observer == nullptr || !observer->WaitAgain(target.c_str(), error)) {
-          tell(item.index, item.name, ZRES_FILE_HELD, error, 0, false, false, ::GetTickCount() - firstTry);
+        budget->EndRound(::GetTickCount());
+        if (!observer->WaitAgain(target.c_str(), refusal.error)) {
+          tell(item.index, item.name, ZRES_FILE_HELD, refusal.error, 0, false, false, ::GetTickCount() - firstTry);
           break;
         }
-        wait = HeldFileWait();
-        roundStart = ::GetTickCount();
+        budget->BeginRound(::GetTickCount(), true);
       }
-      if (result.failedCount != 0) break;
     }
   }
   if (result.failedCount != 0) return giveUp();

@@ -159,45 +159,62 @@ uint32_t WriteVerifiedCopy(ZipHandle* handle, int32_t index, const ZipEntryInfo&
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
+// Why the file at name in folder refused to be replaced with error: read
+// back through the folder's handle.
+ReplaceRefusal ReadRefusal(HANDLE folder, const wchar_t* name, DWORD error) {
+  ReplaceRefusal refusal;
+  refusal.error = error;
+  const UniqueHandle target = OpenFileIn(folder, name, FILE_READ_ATTRIBUTES, kShareAll);
+  FILE_BASIC_INFO basic;
+  if (target && ::GetFileInformationByHandleEx(target.get(), FileBasicInfo, &basic, sizeof basic)) {
+    refusal.readOnly = (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  }
+  if (error == ERROR_ACCESS_DENIED && !refusal.readOnly) {
+    refusal.deleteOpenError = OpenFileIn(folder, name, DELETE, kShareAll) ? 0 : ::GetLastError();
+    if (refusal.deleteOpenError == 0) {
+      refusal.writeOpenError = OpenFileIn(folder, name, FILE_WRITE_DATA, kShareAll) ? 0 : ::GetLastError();
+    }
+  }
+  return refusal;
+}
+
 // Gives the verified copy the target's name in folder, replacing what is
-// there. A target another program holds is tried again after each pause of a
-// round; then the waiter decides whether another round follows. Without a
-// waiter a held file fails at once.
+// there. A target another program holds is tried again after each pause of
+// a round within the run's budget; then the waiter decides whether another
+// round follows. Without a waiter a held file fails at once.
 uint32_t ReplaceTarget(HANDLE temp, HANDLE folder, const wchar_t* name, const char* path, ZipHeldFileWaiter* waiter,
                        uint32_t* heldMs) {
   const DWORD firstTry = ::GetTickCount();
-  DWORD roundStart = firstTry;
-  HeldFileWait wait;
   bool held = false;
   for (;;) {
     if (RenameInto(temp, folder, name, true)) break;
     const DWORD error = ::GetLastError();
-    bool readOnly = false;
-    const UniqueHandle target = OpenFileIn(folder, name, FILE_READ_ATTRIBUTES, kShareAll);
-    FILE_BASIC_INFO basic;
-    if (target && ::GetFileInformationByHandleEx(target.get(), FileBasicInfo, &basic, sizeof basic)) {
-      readOnly = (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-    }
-    if (waiter == nullptr || !IsHeldFileError(error, readOnly)) {
+    if (waiter == nullptr || !IsHeldFile(ReadRefusal(folder, name, error))) {
+      if (held) waiter->HeldBudget().EndRound(::GetTickCount());
       ::SetLastError(error);
       return ZRES_CANNOT_OPEN;
     }
+    RunHeldBudget& budget = waiter->HeldBudget();
+    if (!held) budget.BeginRound(firstTry, false);
     held = true;
-    const uint32_t pause = wait.NextPause(::GetTickCount() - roundStart);
+    const uint32_t pause = budget.NextPause(::GetTickCount());
     if (pause != 0) {
       ::Sleep(pause);
       continue;
     }
+    budget.EndRound(::GetTickCount());
     if (!waiter->WaitAgain(path, error)) {
       if (heldMs != nullptr) *heldMs = ::GetTickCount() - firstTry;
       ::SetLastError(error);
       return ZRES_FILE_HELD;
     }
-    wait = HeldFileWait();
-    roundStart = ::GetTickCount();
+    budget.BeginRound(::GetTickCount(), true);
   }
   // Only a target that was held has been waited for.
-  if (heldMs != nullptr && held) *heldMs = ::GetTickCount() - firstTry;
+  if (held) {
+    waiter->HeldBudget().EndRound(::GetTickCount());
+    if (heldMs != nullptr) *heldMs = ::GetTickCount() - firstTry;
+  }
   return ZRES_OK;
 }
 
