@@ -41,37 +41,43 @@ bool ReadNumber(const std::string& text, bool hex, uint64_t* value) {
   return true;
 }
 
-std::string TableText(const char* head, const std::vector<TextRow>& rows) {
-  std::string text = std::string(head) + "\r\n";
-  for (const TextRow& row : rows) text += row.first + "\t" + row.second + "\t" + row.name + "\r\n";
-  char end[24];
-  (void)std::snprintf(end, sizeof end, "end %lu\r\n", static_cast<unsigned long>(rows.size()));
-  return text + end;
+void AddTableRow(std::string* text, const char* first, const char* second, const std::string& name) {
+  *text += first;
+  *text += '\t';
+  *text += second;
+  *text += '\t';
+  *text += name;
+  *text += "\r\n";
 }
 
-bool ParseTableText(const std::string& text, const char* head, std::vector<TextRow>* rows) {
-  rows->clear();
-  std::vector<TextRow> read;
-  size_t at = 0;
+void EndTable(std::string* text, size_t rows) {
+  char end[24];
+  (void)std::snprintf(end, sizeof end, "end %lu\r\n", static_cast<unsigned long>(rows));
+  *text += end;
+}
+
+bool ParseTableText(const std::string& text, const char* head, TableRow row, void* context) {
+  size_t at = 0, rows = 0;
   for (bool first = true; at < text.size(); first = false) {
     const size_t end = text.find("\r\n", at);
-    if (end == std::string::npos) break;  // cut short
+    if (end == std::string::npos) return false;  // cut short
     const std::string line = text.substr(at, end - at);
     at = end + 2;
     if (first) {
-      if (line != head) break;
+      if (line != head) return false;
       continue;
     }
     uint64_t count = 0;
     if (line.compare(0, 4, "end ") == 0) {
-      if (at != text.size() || !ReadNumber(line.substr(4), false, &count) || count != read.size()) break;
-      *rows = std::move(read);
-      return true;
+      return at == text.size() && ReadNumber(line.substr(4), false, &count) && count == rows;
     }
     const size_t tab1 = line.find('\t');
     const size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
-    if (tab2 == std::string::npos) break;
-    read.push_back({line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)});
+    if (tab2 == std::string::npos ||
+        !row(context, line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1))) {
+      return false;
+    }
+    ++rows;
   }
   return false;
 }
@@ -94,32 +100,32 @@ bool RecordableName(const std::string& name) {
 }
 
 std::string SerializeInstallRecord(const std::vector<RecordedFile>& files) {
-  std::vector<TextRow> rows;
+  std::string text = std::string(kHead) + "\r\n";
   char crc[12], size[24];
   for (const RecordedFile& file : files) {
     (void)std::snprintf(crc, sizeof crc, "%08lX", static_cast<unsigned long>(file.crc));
     (void)std::snprintf(size, sizeof size, "%llu", static_cast<unsigned long long>(file.size));
-    rows.push_back({crc, size, file.name});
+    AddTableRow(&text, crc, size, file.name);
   }
-  return TableText(kHead, rows);
+  EndTable(&text, files.size());
+  return text;
 }
 
 bool ParseInstallRecord(const std::string& text, std::vector<RecordedFile>* files) {
   files->clear();
-  std::vector<TextRow> rows;
-  if (!ParseTableText(text, kHead, &rows)) return false;
-  std::vector<RecordedFile> read;
-  for (const TextRow& row : rows) {
+  const TableRow row = [](void* context, const std::string& first, const std::string& second, const std::string& name) {
     RecordedFile file;
     uint64_t crc = 0;
-    if (row.first.size() != 8 || !ReadNumber(row.first, true, &crc) || !ReadNumber(row.second, false, &file.size) ||
-        !RecordableName(row.name)) {
+    if (first.size() != 8 || !ReadNumber(first, true, &crc) || !ReadNumber(second, false, &file.size) ||
+        !RecordableName(name)) {
       return false;
     }
     file.crc = static_cast<uint32_t>(crc);
-    file.name = row.name;
-    read.push_back(std::move(file));
-  }
-  *files = std::move(read);
-  return true;
+    file.name = name;
+    static_cast<std::vector<RecordedFile>*>(context)->push_back(std::move(file));
+    return true;
+  };
+  if (ParseTableText(text, kHead, row, files)) return true;
+  files->clear();
+  return false;
 }

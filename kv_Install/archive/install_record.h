@@ -24,12 +24,14 @@ extern const char kStagingFolderName[];
 // The text form the record and the switch journal share: a head line, one
 // line of three TAB-separated fields per row (the name last, so that it may
 // hold anything but control characters), and "end <rows>"; CR LF after each.
-struct TextRow {
-  std::string first, second, name;
-};
-std::string TableText(const char* head, const std::vector<TextRow>& rows);
-// False, with rows empty, unless text is exactly such a table.
-bool ParseTableText(const std::string& text, const char* head, std::vector<TextRow>* rows);
+// Serializing, a row is added with AddTableRow and the table ended with
+// EndTable. Parsing calls row(context, first, second, name) for each row and
+// stops, false, at the first row it refuses; false unless text is exactly
+// such a table.
+void AddTableRow(std::string* text, const char* first, const char* second, const std::string& name);
+void EndTable(std::string* text, size_t rows);
+using TableRow = bool (*)(void* context, const std::string& first, const std::string& second, const std::string& name);
+bool ParseTableText(const std::string& text, const char* head, TableRow row, void* context);
 // A number that is the whole of text: decimal, or hexadecimal when hex is
 // set; at most 16 digits.
 bool ReadNumber(const std::string& text, bool hex, uint64_t* value);
@@ -38,6 +40,7 @@ struct RecordedFile {
   std::string name;  // relative, GBK, as the payload's cleaned entry name
   uint64_t size = 0;
   uint32_t crc = 0;
+  int32_t index = -1;  // a payload file's archive entry; not recorded
 };
 
 // Whether name may stand in a record (or be removed because of one): a

@@ -13,34 +13,36 @@ constexpr char kHead[] = "kvsetup switch journal 1";
 }  // namespace
 
 std::string SerializeJournal(const std::vector<JournalStep>& steps) {
-  std::vector<TextRow> rows;
+  std::string text = std::string(kHead) + "\r\n";
   char number[12];
   for (const JournalStep& step : steps) {
     (void)std::snprintf(number, sizeof number, "%lu", static_cast<unsigned long>(step.number));
-    rows.push_back({number, std::string(1, static_cast<char>(step.kind)), step.name});
+    const char kind[2] = {static_cast<char>(step.kind), '\0'};
+    AddTableRow(&text, number, kind, step.name);
   }
-  return TableText(kHead, rows);
+  EndTable(&text, steps.size());
+  return text;
 }
 
 bool ParseJournal(const std::string& text, std::vector<JournalStep>* steps) {
   steps->clear();
-  std::vector<TextRow> rows;
-  if (!ParseTableText(text, kHead, &rows)) return false;
-  std::vector<JournalStep> read;
-  for (const TextRow& row : rows) {
+  const TableRow row = [](void* context, const std::string& first, const std::string& second, const std::string& name) {
+    auto* read = static_cast<std::vector<JournalStep>*>(context);
     uint64_t number = 0;
-    const char kind = row.second.size() == 1 ? row.second[0] : '?';
-    if (!ReadNumber(row.first, false, &number) || number > 0xFFFFFFFFu || (kind != 'W' && kind != 'R' && kind != 'D') ||
-        (!RecordableName(row.name) && row.name != kInstallRecordName)) {
+    const char kind = second.size() == 1 ? second[0] : '?';
+    if (!ReadNumber(first, false, &number) || number > 0xFFFFFFFFu || (kind != 'W' && kind != 'R' && kind != 'D') ||
+        (!RecordableName(name) && name != kInstallRecordName)) {
       return false;
     }
-    for (const JournalStep& other : read) {
+    for (const JournalStep& other : *read) {
       if (other.number == number) return false;  // two steps would share their files
     }
-    read.push_back({static_cast<uint32_t>(number), static_cast<StepKind>(kind), row.name});
-  }
-  *steps = std::move(read);
-  return true;
+    read->push_back({static_cast<uint32_t>(number), static_cast<StepKind>(kind), name});
+    return true;
+  };
+  if (ParseTableText(text, kHead, row, steps)) return true;
+  steps->clear();
+  return false;
 }
 
 StepState StateOf(StepKind kind, const StepOnDisk& d) {

@@ -9,46 +9,42 @@ char FoldedByte(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The name the file system compares: one separator, lower-case ASCII.
-std::string Folded(const std::string& name) {
-  std::string folded;
-  folded.reserve(name.size());
-  for (const char* p = name.c_str(); *p != '\0';) {
-    const char* next = MbcsNext(p);
-    if (next - p == 1) {
-      folded += FoldedByte(*p);
-    } else {
-      folded.append(p, next);
-    }
-    p = next;
-  }
-  return folded;
-}
-
 bool Matches(const OnDisk& disk, uint64_t size, uint32_t crc) {
   return disk.present && !disk.folder && disk.size == size && disk.crcKnown && disk.crc == crc;
 }
 
-const RecordedFile* FindRecorded(const std::vector<RecordedFile>& record, const std::string& folded) {
+const RecordedFile* FindRecorded(const std::vector<RecordedFile>& record, const std::string& name) {
   for (const RecordedFile& file : record) {
-    if (Folded(file.name) == folded) return &file;
+    if (SameEntryName(file.name, name)) return &file;
   }
   return nullptr;
 }
 
 }  // namespace
 
-bool SameEntryName(const std::string& a, const std::string& b) { return Folded(a) == Folded(b); }
+bool SameEntryName(const std::string& a, const std::string& b) {
+  // Character by character: a double-byte character's bytes as they are,
+  // a single byte folded.
+  const char* p = a.c_str();
+  const char* q = b.c_str();
+  while (*p != '\0' && *q != '\0') {
+    const char* nextP = MbcsNext(p);
+    const char* nextQ = MbcsNext(q);
+    if (nextP - p != nextQ - q) return false;
+    if (nextP - p == 1 ? FoldedByte(*p) != FoldedByte(*q) : (p[0] != q[0] || p[1] != q[1])) return false;
+    p = nextP;
+    q = nextQ;
+  }
+  return *p == *q;
+}
 
 std::vector<PlanItem> PlanUpgrade(const std::vector<PayloadFile>& payload, bool hasRecord,
                                   const std::vector<RecordedFile>& record, const DiskLookup& disk) {
-  static const std::vector<RecordedFile> kNone;
-  const std::vector<RecordedFile>& recorded = hasRecord ? record : kNone;
+  const std::vector<RecordedFile> none;
+  const std::vector<RecordedFile>& recorded = hasRecord ? record : none;
   std::vector<PlanItem> plan;
-  std::vector<std::string> carried;
-  carried.reserve(payload.size());
+  plan.reserve(payload.size());
   for (const PayloadFile& file : payload) {
-    carried.push_back(Folded(file.name));
     PlanItem item;
     item.name = file.name;
     item.size = file.size;
@@ -67,7 +63,7 @@ std::vector<PlanItem> PlanUpgrade(const std::vector<PayloadFile>& payload, bool 
     } else {
       // A read-only file is replaced only where the last install put it there
       // and nobody changed it since; its CRC-32 is read for the record's size.
-      const RecordedFile* mine = FindRecorded(recorded, carried.back());
+      const RecordedFile* mine = FindRecorded(recorded, file.name);
       OnDisk again = there;
       if (mine != nullptr && mine->size != file.size && there.size == mine->size) again = disk.Look(file.name, mine->size);
       item.action = mine != nullptr && Matches(again, mine->size, mine->crc) ? PlanAction::Replace : PlanAction::Refuse;
@@ -75,11 +71,10 @@ std::vector<PlanItem> PlanUpgrade(const std::vector<PayloadFile>& payload, bool 
     plan.push_back(std::move(item));
   }
   for (const RecordedFile& file : recorded) {
-    const std::string folded = Folded(file.name);
-    bool stillCarried = false;
-    for (const std::string& name : carried) stillCarried = stillCarried || name == folded;
-    if (stillCarried) continue;
-    carried.push_back(folded);  // a name recorded twice is planned once
+    // Carried by the payload, or recorded twice: planned once.
+    bool planned = false;
+    for (const PlanItem& item : plan) planned = planned || SameEntryName(item.name, file.name);
+    if (planned) continue;
     const OnDisk there = disk.Look(file.name, file.size);
     if (!there.present || there.folder) continue;
     PlanItem item;

@@ -20,12 +20,7 @@ enum class PlanAction {
 
 // A payload file: its cleaned entry name, size and CRC-32, and its index in
 // the archive (-1 for a file that is not an entry, such as the record).
-struct PayloadFile {
-  std::string name;
-  uint64_t size = 0;
-  uint32_t crc = 0;
-  int32_t index = -1;
-};
+using PayloadFile = RecordedFile;
 
 // What stands at a target. The CRC-32 is asked only of a file whose size
 // matches what it is compared with; crcKnown says whether it was read.

@@ -214,29 +214,30 @@ struct PayloadListing {
   std::vector<PayloadFile> folders;  // their names and indexes only
 };
 
-bool Installable(const char* folder, const ZipEntryInfo& info) {
-  if (IsAbsolutePath(info.name) || HasParentComponent(info.name) || UnsafePathReason(info.name) != nullptr) return false;
-  const std::string path = Join(folder, info.name);
-  if (!WidePath(path.c_str()).ok()) return false;
+bool Installable(const ZipEntryInfo& info) {
+  if (HasParentComponent(info.name) || !WidePath(info.name).ok()) return false;
   std::string name = info.name;
   while (!name.empty() && IsSeparator(name.back())) name.pop_back();
   return RecordableName(name);
 }
 
-// Lists the archive's entries; entryResult(index, name, result, error) is
-// called for each one that cannot be installed.
-template <typename Failed>
-void ListPayload(ZipHandle* handle, int32_t count, const char* folder, PayloadListing* listing, Failed failed) {
+// Told of an entry that cannot be installed: its index, name, result and
+// system error.
+using EntryFailed = void (*)(void* context, int32_t index, const char* name, uint32_t result, unsigned long error);
+
+// Lists the archive's entries; failed (when given) is told of each one
+// that cannot be installed.
+void ListPayload(ZipHandle* handle, int32_t count, PayloadListing* listing, EntryFailed failed, void* context) {
   ZipEntryInfo info;
   for (int32_t index = 0; index < count; ++index) {
     std::memset(&info, 0, sizeof info);
     const uint32_t got = ZipGetEntry(handle, index, &info);
     if (got != ZRES_OK) {
-      failed(index, "", got, ::GetLastError());
+      if (failed != nullptr) failed(context, index, "", got, ::GetLastError());
       continue;
     }
-    if (!Installable(folder, info)) {
-      failed(index, info.name, ZRES_CANNOT_OPEN, ERROR_INVALID_NAME);
+    if (!Installable(info)) {
+      if (failed != nullptr) failed(context, index, info.name, ZRES_CANNOT_OPEN, ERROR_INVALID_NAME);
       continue;
     }
     if ((info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -252,7 +253,7 @@ void ListPayload(ZipHandle* handle, int32_t count, const char* folder, PayloadLi
     file.index = index;
     const uint32_t read = ZipGetEntryCrc(handle, index, &file.crc);
     if (read != ZRES_OK) {
-      failed(index, info.name, read, 0);
+      if (failed != nullptr) failed(context, index, info.name, read, 0);
       continue;
     }
     listing->files.push_back(std::move(file));
@@ -282,11 +283,6 @@ std::vector<PlanItem> MakePlan(const char* folder, const PayloadListing& listing
   return PlanUpgrade(listing.files, hasRecord, record, FolderLookup(folder));
 }
 
-std::vector<RecordedFile> NewRecord(const PayloadListing& listing) {
-  std::vector<RecordedFile> record;
-  for (const PayloadFile& file : listing.files) record.push_back({file.name, file.size, file.crc});
-  return record;
-}
 
 std::vector<JournalStep> JournalSteps(const std::vector<PlanItem>& plan, bool recordThere) {
   std::vector<JournalStep> steps;
@@ -310,12 +306,12 @@ class Switch {
       : steps_(steps), staging_(staging), guard_(folder) {}
 
   std::vector<StepOnDisk> Look() {
-    std::vector<StepOnDisk> disk;
-    for (const JournalStep& step : steps_) {
+    std::vector<StepOnDisk> disk(steps_.size());
+    for (size_t i = 0; i < steps_.size(); ++i) {
+      const JournalStep& step = steps_[i];
       const bool held = guard_.Hold(step.name.c_str(), false, false) == ZRES_OK;
-      disk.push_back({held && FileIn(guard_.Folder(), W(LeafName(step.name))),
-                      FileIn(staging_, StepName(step.number, ".new").wide),
-                      FileIn(staging_, StepName(step.number, ".old").wide)});
+      disk[i] = {held && FileIn(guard_.Folder(), W(LeafName(step.name))),
+                 FileIn(staging_, StepName(step.number, ".new").wide), FileIn(staging_, StepName(step.number, ".old").wide)};
     }
     return disk;
   }
@@ -448,10 +444,12 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
   // is made or written yet; a folder on the way that is a link, or a file
   // where a folder must be, fails its entries.
   PayloadListing listing;
-  ListPayload(handle, result.entryCount, folder, &listing,
-              [&](int32_t index, const char* name, uint32_t outcome, unsigned long error) {
-                tell(index, name, outcome, error, 0, false, false, 0);
-              });
+  ListPayload(
+      handle, result.entryCount, &listing,
+      [](void* context, int32_t index, const char* name, uint32_t outcome, unsigned long error) {
+        (*static_cast<decltype(&tell)>(context))(index, name, outcome, error, 0, false, false, 0);
+      },
+      const_cast<void*>(static_cast<const void*>(&tell)));
   {
     LinkGuard look(folder);
     const auto check = [&](int32_t index, const std::string& name, bool folderEntry) {
@@ -507,7 +505,7 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
     steps = JournalSteps(plan, root.Hold(kInstallRecordName, false, false) == ZRES_OK &&
                                    FileIn(root.Folder(), kRecordFile));
   }
-  const std::string recordText = SerializeInstallRecord(NewRecord(listing));
+  const std::string recordText = SerializeInstallRecord(listing.files);
   if (result.failedCount == 0 &&
       !WriteFlushedIn(staging.Folder(), StepName(steps.back().number, ".new").wide, recordText)) {
     failed("the install record cannot be staged");
@@ -572,9 +570,9 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
     failed("the switch journal cannot be written");
     return giveUp();
   }
-  std::vector<StepOnDisk> before;
-  for (const JournalStep& step : steps) {
-    before.push_back({step.kind != StepKind::Write, step.kind != StepKind::Remove, false});
+  std::vector<StepOnDisk> before(steps.size());
+  for (size_t i = 0; i < steps.size(); ++i) {
+    before[i] = {steps[i].kind != StepKind::Write, steps[i].kind != StepKind::Remove, false};
   }
   {
     Switch change(folder, steps, staging.Folder());
@@ -635,7 +633,7 @@ bool StagedPayloadSizes(const char* installDir, std::vector<uint64_t>* sizes, ui
     return false;
   }
   PayloadListing listing;
-  ListPayload(handle, info.index, installDir, &listing, [](int32_t, const char*, uint32_t, unsigned long) {});
+  ListPayload(handle, info.index, &listing, nullptr, nullptr);
   (void)ZipClose(handle);
   const std::vector<PlanItem> plan = MakePlan(installDir, listing);
   sizes->clear();
@@ -643,6 +641,6 @@ bool StagedPayloadSizes(const char* installDir, std::vector<uint64_t>* sizes, ui
     if (Writes(item.action)) sizes->push_back(item.size);
   }
   *journalBytes = SerializeJournal(JournalSteps(plan, true)).size();
-  *recordBytes = SerializeInstallRecord(NewRecord(listing)).size();
+  *recordBytes = SerializeInstallRecord(listing.files).size();
   return true;
 }
