@@ -8,7 +8,6 @@ import time
 import unittest
 
 import kvharness as h
-from listeners import SlowHttpListener
 
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
 LOG = "C:\\kvlogs\\setup.log"
@@ -59,20 +58,6 @@ class FaultsAndLog(unittest.TestCase):
             with open(theirs, "rb") as f:
                 self.assertEqual(f.read(), b"theirs\r\n")
             self.assertFalse(os.path.exists(s.unix(h.INSTALL_DIR)))
-
-    def test_status_is_the_logs_last_line_when_the_session_ends_mid_step(self):
-        # The step still waits on the update host when the session ends: the
-        # window writes the status and the process goes, whatever line the
-        # step makes meanwhile.
-        with h.WineSession() as s, SlowHttpListener("silent") as http:
-            p = s.start_installer(["admin", "/LOG=" + LOG], config="[update]\r\nupdatehost=127.0.0.1:%d\r\n" % http.port)
-            self.assertTrue(s.wait_for(lambda: http.connections >= 1 or p.poll() is not None, timeout=90))
-            self.assertIsNone(p.poll(), "the install ended before the session did")
-            self.assertEqual(s.run(h.WINMSG, ["kvsetup.exe", "endsession"])[0], 0)
-            self.assertEqual(p.wait(13), 0)
-            log = read_log(s)
-            self.assertTrue(log[-1].endswith(" exit status 0"), log[-3:])
-            self.assertEqual(sum("exit status" in line for line in log), 1, log)
 
     def test_unquoted_program_path_with_admin_in_it_shows_the_wizard(self):
         # As a launcher starts it: C:\Program Files\admin\kvsetup.exe with no
