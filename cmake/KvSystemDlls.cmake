@@ -10,9 +10,11 @@
 # WININET and URLMON left the list with Windows 8, GDIPLUS joined it only
 # with Windows 10, COMCTL32 (side by side), MSIMG32 and IPHLPAPI were never on
 # it. Wine (8.0) has no such list and takes every DLL by its load order.
+# NTDLL is not on the list but is safer still: the kernel maps it into every
+# process before the loader (which lives in it) runs, from the system folder.
 set(KV_KNOWN_DLLS
-  advapi32 clbcatq comdlg32 gdi32 imagehlp imm32 kernel32 msctf msvcrt normaliz nsi ole32 oleaut32 psapi
-  rpcrt4 sechost setupapi shell32 shlwapi user32 wldap32 ws2_32)
+  advapi32 clbcatq comdlg32 gdi32 imagehlp imm32 kernel32 msctf msvcrt normaliz nsi ntdll ole32 oleaut32
+  psapi rpcrt4 sechost setupapi shell32 shlwapi user32 wldap32 ws2_32)
 # Every other DLL the program links is delay-loaded: the first call into it
 # loads it, from the system folder only (core/delay_load.cpp and
 # dll_search.cpp). Add a DLL here when the program starts to use one that is

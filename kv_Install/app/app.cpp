@@ -16,6 +16,10 @@
 #include "skin/theme.h"
 #include "ui/main_dlg.h"
 
+#ifdef KV_TEST_PAUSE_AFTER_HOLD
+#include "archive/link_guard_win.h"
+#endif
+
 // The process-wide objects live in this one file because C++ builds the
 // objects of one file in the order they are written, and leaves the order
 // across files open. The theme comes first (its fonts are made before any
@@ -28,6 +32,27 @@ namespace {
 #ifdef KV_TEST_HIGH_CONTRAST
 // A test build that finds a high-contrast theme on: Wine has none to turn on.
 const bool kHighContrastTestBuild = (theHighContrastQuery = [] { return true; }, true);
+#endif
+
+#ifdef KV_TEST_PAUSE_AFTER_HOLD
+// A test build that stops once the folder "datafile" is held and checked,
+// so that a test can turn it into a link behind the installer's back: it
+// makes the file %KV_TEST_PAUSE%\held, then goes on when the test has
+// removed it (a minute at most).
+void PauseAfterHold(const char* name, size_t length) {
+  static bool paused = false;
+  if (paused || length != 8 || std::strncmp(name, "datafile", 8) != 0) return;
+  paused = true;
+  wchar_t flag[MAX_PATH];
+  const DWORD n = ::GetEnvironmentVariableW(L"KV_TEST_PAUSE", flag, MAX_PATH - 8);
+  if (n == 0 || n >= MAX_PATH - 8) return;
+  std::memcpy(flag + n, L"\\held", sizeof L"\\held");
+  const HANDLE made = ::CreateFileW(flag, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  if (made == INVALID_HANDLE_VALUE) return;
+  ::CloseHandle(made);
+  for (int i = 0; i < 600 && ::GetFileAttributesW(flag) != INVALID_FILE_ATTRIBUTES; ++i) ::Sleep(100);
+}
+const bool kPauseTestBuild = (theFolderHeldHook = PauseAfterHold, true);
 #endif
 
 // COM must be up before anything makes shell links; it is released at exit.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "archive/link_guard_win.h"
+#include "archive/zip_extract_win.h"
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
 #include "base/path_names.h"
@@ -39,27 +40,15 @@ void RemoveLeftTempFiles(ZipHandle* handle, int32_t count, const char* folder, L
                                 info.name);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof path || std::strcmp(path, searched) == 0) continue;
     if (guard.Hold(info.name, false, false) != ZRES_OK) continue;
-    (void)ZipRemoveTempFiles(path);
+    (void)ZipRemoveTempFilesIn(guard.Folder());
     std::memcpy(searched, path, static_cast<size_t>(n) + 1);
   }
 }
 
-// The size of a file on disk, asked by its UTF-16 name: the narrow call
-// would read the GBK path in the system's code page and, off 936, find no
-// file under a Chinese name. False for a folder or nothing.
-bool FileSizeOf(const char* path, uint64_t* size) {
-  const WidePath widePath(path);
-  WIN32_FILE_ATTRIBUTE_DATA file;
-  if (!widePath.ok() || !::GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &file) ||
-      (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return false;
-  }
-  *size = static_cast<uint64_t>(file.nFileSizeHigh) << 32 | file.nFileSizeLow;
-  return true;
-}
-
-// Writes one entry; entry->bytes is what is on disk once a file is in place,
-// not what the archive says the entry holds.
+// Writes one entry. Its folders are made here, each held and proved no link
+// before the next; a file is then made, written and renamed in its held
+// folder by handle, never by path. entry->bytes is what is on disk once a
+// file is in place, not what the archive says the entry holds.
 void UnpackEntry(ZipHandle* handle, const char* folder, LinkGuard& guard, ZipEntryInfo* info,
                  char (&target)[MAX_PATH], UnpackObserver* observer, UnpackedEntry* entry) {
   entry->result = ZipGetEntry(handle, entry->index, info);
@@ -77,11 +66,20 @@ void UnpackEntry(ZipHandle* handle, const char* folder, LinkGuard& guard, ZipEnt
     return;
   }
   entry->target = target;
-  // Its folders are made here, each held and proved no link before the next.
   entry->result = guard.Hold(info->name, entry->folder, true);
   if (entry->result != ZRES_OK) return;
-  entry->result = ZipExtractEntryWaiting(handle, entry->index, target, observer, &entry->heldMs);
-  if (entry->result == ZRES_OK && !entry->folder) (void)FileSizeOf(target, &entry->bytes);
+  if (!entry->folder) {
+    entry->result = ZipExtractFileIn(handle, entry->index, guard.Folder(), info->name + FolderPartLength(info->name),
+                                     target, observer, &entry->heldMs, &entry->bytes);
+  }
+  // A folder made a link since its check could not steer the write, but is
+  // said as a link all the same.
+  const DWORD why = ::GetLastError();
+  if (guard.Recheck() == ZRES_LINK_IN_PATH) {
+    entry->result = ZRES_LINK_IN_PATH;
+  } else {
+    ::SetLastError(why);
+  }
 }
 
 }  // namespace
@@ -110,6 +108,7 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackObserve
     if (observer != nullptr) observer->EntryDone(entry);
   }
   result.linkedFolders = guard.LinkedFolders();
+  result.untrustedJunction = guard.UntrustedJunction();
   return result;
 }
 

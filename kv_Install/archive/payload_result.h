@@ -13,6 +13,10 @@ struct PayloadResult {
   // The folders below the installation folder that were links, so that no
   // entry was written into them: each once, each line ended by '\n'.
   std::string linkedFolders = {};
+  // The junction on the way to the installation folder that Windows'
+  // redirection guard would not follow (system error 448), so that nothing
+  // was written; empty when none.
+  std::string untrustedJunction = {};
 
   bool Complete() const { return opened && failedCount == 0; }
   // Every entry not written was held by another program: nothing else failed.

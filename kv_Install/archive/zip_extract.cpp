@@ -7,7 +7,9 @@
 #include <cstring>
 #include <utility>
 
+#include "archive/handle_files_win.h"
 #include "archive/held_wait.h"
+#include "archive/zip_extract_win.h"
 #include "archive/zip_name_rules.h"
 #include "archive/zip_reader.h"
 #include "base/handles.h"
@@ -18,6 +20,7 @@ namespace {
 
 // Every path handled here lives in a buffer of the system's path limit.
 constexpr size_t kPathSize = MAX_PATH;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Joins up to three parts into out (kPathSize bytes). False, with out empty,
 // when the result would not fit; nothing is ever cut short.
@@ -111,27 +114,25 @@ uint32_t CopyEntryData(ZipHandle* handle, HANDLE file, const ZipEntryInfo& info)
   }
 }
 
-// A new, empty file "~kvXXXX.tmp" in folderPath (which ends in a separator,
-// or is empty for the current folder), its name in temp. Its length does not
-// depend on the entry's name.
-UniqueHandle CreateTempFile(const char* folderPath, char* temp) {
+// A new, empty file "~kvXXXX.tmp" in folder, open for writing and renaming.
+// Its length does not depend on the entry's name.
+UniqueHandle CreateTempFile(HANDLE folder) {
   static unsigned next = ::GetTickCount() ^ ::GetCurrentProcessId();
   for (int attempt = 0; attempt < 64; ++attempt) {
-    const int n = std::snprintf(temp, kPathSize, "%s~kv%04X.tmp", folderPath, ++next & 0xFFFF);
+    wchar_t name[] = L"~kvXXXX.tmp";
     static_assert(sizeof "~kvXXXX.tmp" - 1 == kZipTempNameLength, "the temporary name's length is fixed");
-    if (n < 0 || static_cast<size_t>(n) >= kPathSize) break;
-    const WidePath wide(temp);
-    if (!wide.ok()) break;
-    UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const unsigned number = ++next & 0xFFFF;
+    for (int digit = 0; digit < 4; ++digit) name[3 + digit] = L"0123456789ABCDEF"[number >> (12 - 4 * digit) & 15];
+    UniqueHandle file = CreateFileIn(folder, name, GENERIC_WRITE | DELETE, 0, FILE_ATTRIBUTE_NORMAL);
     if (file) return file;
     if (::GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  temp[0] = '\0';
   return UniqueHandle();
 }
 
 // Whether name, as the file system lists it, is one CreateTempFile makes;
-// if so, its (ASCII) GBK form into narrow.
+// if so, its (ASCII) GBK form into narrow. name has at least
+// kZipTempNameLength + 1 characters, or ends sooner.
 bool IsTempFileName(const wchar_t* name, char (&narrow)[kZipTempNameLength + 1]) {
   static const char kPattern[] = "~kv????.tmp";
   for (size_t i = 0; i <= kZipTempNameLength; ++i) {
@@ -144,9 +145,9 @@ bool IsTempFileName(const wchar_t* name, char (&narrow)[kZipTempNameLength + 1])
 }
 
 // Writes the entry's data, verified, into the new temporary file.
-uint32_t WriteVerifiedCopy(ZipHandle* handle, int32_t index, const ZipEntryInfo& info, UniqueHandle file) {
+uint32_t WriteVerifiedCopy(ZipHandle* handle, int32_t index, const ZipEntryInfo& info, HANDLE file) {
   if (ZipOpenEntry(handle, index) != ZST_OK) return ZRES_DECOMPRESS_FAILED;
-  uint32_t result = CopyEntryData(handle, file.get(), info);
+  uint32_t result = CopyEntryData(handle, file, info);
   // Data that disagrees with its directory record is a failure, even when
   // every byte could be inflated.
   const int32_t status = ZipCloseEntry(handle);
@@ -158,45 +159,76 @@ uint32_t WriteVerifiedCopy(ZipHandle* handle, int32_t index, const ZipEntryInfo&
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
-// Moves the verified copy over the target. A target another program holds
-// is tried again after each pause of a round; then the waiter decides
-// whether another round follows. Without a waiter a held file fails at once.
-uint32_t ReplaceTarget(const WidePath& temp, const WidePath& target, const char* path, ZipHeldFileWaiter* waiter,
+// Why the file at name in folder refused to be replaced with error: read
+// back through the folder's handle.
+ReplaceRefusal ReadRefusal(HANDLE folder, const wchar_t* name, DWORD error) {
+  ReplaceRefusal refusal;
+  refusal.error = error;
+  const UniqueHandle target = OpenFileIn(folder, name, FILE_READ_ATTRIBUTES, kShareAll);
+  FILE_BASIC_INFO basic;
+  if (target && ::GetFileInformationByHandleEx(target.get(), FileBasicInfo, &basic, sizeof basic)) {
+    refusal.readOnly = (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  }
+  if (error == ERROR_ACCESS_DENIED && !refusal.readOnly) {
+    refusal.deleteOpenError = OpenFileIn(folder, name, DELETE, kShareAll) ? 0 : ::GetLastError();
+    if (refusal.deleteOpenError == 0) {
+      refusal.writeOpenError = OpenFileIn(folder, name, FILE_WRITE_DATA, kShareAll) ? 0 : ::GetLastError();
+    }
+  }
+  return refusal;
+}
+
+// Gives the verified copy the target's name in folder, replacing what is
+// there. A target another program holds is tried again after each pause of
+// a round within the run's budget; then the waiter decides whether another
+// round follows. Without a waiter a held file fails at once.
+uint32_t ReplaceTarget(HANDLE temp, HANDLE folder, const wchar_t* name, const char* path, ZipHeldFileWaiter* waiter,
                        uint32_t* heldMs) {
   const DWORD firstTry = ::GetTickCount();
-  DWORD roundStart = firstTry;
-  HeldFileWait wait;
   bool held = false;
   for (;;) {
-    if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
+    if (RenameInto(temp, folder, name, true)) break;
     const DWORD error = ::GetLastError();
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (waiter == nullptr || !IsHeldFileError(error, readOnly)) {
+    if (waiter == nullptr || !IsHeldFile(ReadRefusal(folder, name, error))) {
+      if (held) waiter->HeldBudget().EndRound(::GetTickCount());
       ::SetLastError(error);
       return ZRES_CANNOT_OPEN;
     }
+    RunHeldBudget& budget = waiter->HeldBudget();
+    if (!held) budget.BeginRound(firstTry, false);
     held = true;
-    const uint32_t pause = wait.NextPause(::GetTickCount() - roundStart);
+    const uint32_t pause = budget.NextPause(::GetTickCount());
     if (pause != 0) {
       ::Sleep(pause);
       continue;
     }
+    budget.EndRound(::GetTickCount());
     if (!waiter->WaitAgain(path, error)) {
       if (heldMs != nullptr) *heldMs = ::GetTickCount() - firstTry;
       ::SetLastError(error);
       return ZRES_FILE_HELD;
     }
-    wait = HeldFileWait();
-    roundStart = ::GetTickCount();
+    budget.BeginRound(::GetTickCount(), true);
   }
   // Only a target that was held has been waited for.
-  if (heldMs != nullptr && held) *heldMs = ::GetTickCount() - firstTry;
+  if (held) {
+    waiter->HeldBudget().EndRound(::GetTickCount());
+    if (heldMs != nullptr) *heldMs = ::GetTickCount() - firstTry;
+  }
   return ZRES_OK;
 }
 
-uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info, const char* base,
-                     const char* target, ZipHeldFileWaiter* waiter, uint32_t* heldMs) {
+// Opens a folder by its path for ZipExtractEntry's callers, following links
+// as any path does; "" is the current folder.
+UniqueHandle OpenFolderByPath(const char* path) {
+  const WidePath wide(path[0] != '\0' ? path : ".");
+  if (!wide.ok()) return UniqueHandle();
+  return UniqueHandle(::CreateFileW(wide.c_str(), FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+uint32_t ExtractFile(ZipHandle* handle, int32_t index, const char* base, const char* target,
+                     ZipHeldFileWaiter* waiter, uint32_t* heldMs) {
   // Split at the last separator: folder part with its separator, name part.
   const char* separator = FindLastSeparator(target);
   const char* name = separator != nullptr ? separator + 1 : target;
@@ -206,78 +238,96 @@ uint32_t ExtractFile(ZipHandle* handle, int32_t index, const ZipEntryInfo& info,
   std::memcpy(folder, target, folderLength);
   folder[folderLength] = '\0';
 
-  // Relative folders are resolved against the base folder. Every folder
-  // candidate is a prefix of the file path, so one length check covers all.
+  // Relative folders are resolved against the base folder. The whole path
+  // must fit the limit, as any path the user may later open.
   const bool relative = !IsAbsolutePath(folder);
   char path[kPathSize];
   char folderPath[kPathSize];
   if (!JoinPath(path, relative ? base : "", folder, name)) return ZRES_CANNOT_OPEN;
   if (!JoinPath(folderPath, relative ? base : "", folder)) return ZRES_CANNOT_OPEN;
   CreateFolderChain(relative ? base : nullptr, folder);
-
-  // What is there now stays until the new data have proved whole: a
-  // read-only file or a folder in the way is refused before any work.
-  const DWORD existing = AttributesOf(path);
-  if (existing != INVALID_FILE_ATTRIBUTES &&
-      (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-    return ZRES_CANNOT_OPEN;
-  }
-
-  // The data go to a temporary file beside the target, which then replaces it.
-  char temp[kPathSize];
-  UniqueHandle file = CreateTempFile(folderPath, temp);
-  if (!file) return ZRES_CANNOT_OPEN;
-  uint32_t result = WriteVerifiedCopy(handle, index, info, std::move(file));  // closed on return
-  // Replacing fails as writing over it would have: a read-only file, a file
-  // a running program holds open (waited for, when the caller says how).
-  const WidePath wideTemp(temp), widePath(path);  // both checked by the caller
-  if (result == ZRES_OK) result = ReplaceTarget(wideTemp, widePath, path, waiter, heldMs);
-  if (result != ZRES_OK) {
-    const DWORD why = ::GetLastError();
-    (void)::DeleteFileW(wideTemp.c_str());  // nothing of a failed entry stays behind
-    ::SetLastError(why);  // the failure's, for whoever says why
-    return result;
-  }
-  // Through a handle to what now stands at the target, never through a link
-  // swapped in since the move: the link itself would take the bits.
-  const DWORD attributes = info.attributes & kKeptAttributes;
-  const UniqueHandle placed(::CreateFileW(widePath.c_str(), FILE_WRITE_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
-  basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
-  if (placed) (void)::SetFileInformationByHandle(placed.get(), FileBasicInfo, &basic, sizeof basic);  // the data are in place
-  return ZRES_OK;
+  const UniqueHandle held = OpenFolderByPath(folderPath);
+  if (!held) return ZRES_CANNOT_OPEN;
+  return ZipExtractFileIn(handle, index, held.get(), name, target, waiter, heldMs, nullptr);
 }
 
 }  // namespace
 
-int ZipRemoveTempFiles(const char* folder) {
-  // Empty is the current folder; a folder that ends in a separator takes none.
-  const char* last = FindLastSeparator(folder);
-  const char* separator = folder[0] == '\0' || (last != nullptr && last[1] == '\0') ? "" : "\\";
-  char pattern[kPathSize];
-  if (!JoinPath(pattern, folder, separator, "~kv????.tmp")) return 0;
-  const WidePath widePattern(pattern);
-  if (!widePattern.ok()) return 0;
-  WIN32_FIND_DATAW found;
-  const UniqueFindHandle search(::FindFirstFileW(widePattern.c_str(), &found));
-  if (!search) return 0;
-  int removed = 0;
-  do {
-    // The search matches other cases and short 8.3 names as well: each hit
-    // is judged by its own name.
-    char name[kZipTempNameLength + 1];
-    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0 ||
-        !IsTempFileName(found.cFileName, name)) {
-      continue;
+uint32_t ZipExtractFileIn(ZipHandle* handle, int32_t index, HANDLE folder, const char* name, const char* shownPath,
+                          ZipHeldFileWaiter* waiter, uint32_t* heldMs, uint64_t* bytes) {
+  if (heldMs != nullptr) *heldMs = 0;
+  if (bytes != nullptr) *bytes = 0;
+  ZipEntryInfo info;
+  std::memset(&info, 0, sizeof info);
+  if (ZipGetEntry(handle, index, &info) != ZRES_OK) return ZRES_BAD_ARGUMENT;
+  const WidePath leaf(name);
+  if (!leaf.ok() || UnsafePathReason(name) != nullptr) {
+    ::SetLastError(ERROR_INVALID_NAME);
+    return ZRES_CANNOT_OPEN;
+  }
+
+  // What is there now stays until the new data have proved whole: a
+  // read-only file is refused before any work.
+  {
+    const UniqueHandle existing = OpenFileIn(folder, leaf.c_str(), FILE_READ_ATTRIBUTES, kShareAll);
+    FILE_BASIC_INFO basic;
+    if (existing && ::GetFileInformationByHandleEx(existing.get(), FileBasicInfo, &basic, sizeof basic) &&
+        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      ::SetLastError(ERROR_ACCESS_DENIED);
+      return ZRES_CANNOT_OPEN;
     }
-    char path[kPathSize];
-    if (!JoinPath(path, folder, separator, name)) continue;
-    const WidePath widePath(path);
-    if (widePath.ok() && ::DeleteFileW(widePath.c_str())) ++removed;
-  } while (::FindNextFileW(search.get(), &found));
+  }
+
+  // The data go to a temporary file beside the target, which then takes
+  // its name; all of it through the folder's handle, never by path.
+  const UniqueHandle file = CreateTempFile(folder);
+  if (!file) return ZRES_CANNOT_OPEN;
+  uint32_t result = WriteVerifiedCopy(handle, index, info, file.get());
+  // Replacing fails as writing over it would have: a read-only file, a file
+  // a running program holds open (waited for, when the caller says how).
+  if (result == ZRES_OK) result = ReplaceTarget(file.get(), folder, leaf.c_str(), shownPath, waiter, heldMs);
+  if (result != ZRES_OK) {
+    const DWORD why = ::GetLastError();
+    FILE_DISPOSITION_INFO gone = {TRUE};  // nothing of a failed entry stays behind
+    (void)::SetFileInformationByHandle(file.get(), FileDispositionInfo, &gone, sizeof gone);
+    ::SetLastError(why);  // the failure's, for whoever says why
+    return result;
+  }
+  // Through the handle that named the copy, now the file in place.
+  const DWORD attributes = info.attributes & kKeptAttributes;
+  FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
+  basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+  (void)::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);  // the data are in place
+  LARGE_INTEGER size;
+  if (bytes != nullptr && ::GetFileSizeEx(file.get(), &size)) *bytes = static_cast<uint64_t>(size.QuadPart);
+  return ZRES_OK;
+}
+
+int ZipRemoveTempFilesIn(HANDLE folder) {
+  alignas(8) unsigned char buffer[16384];
+  int removed = 0;
+  for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+       ::GetFileInformationByHandleEx(folder, kind, buffer, sizeof buffer); kind = FileIdBothDirectoryInfo) {
+    for (size_t at = 0; at + sizeof(FILE_ID_BOTH_DIR_INFO) <= sizeof buffer;) {
+      const auto* found = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + at);
+      wchar_t name[kZipTempNameLength + 1];
+      char narrow[kZipTempNameLength + 1];
+      if (found->FileNameLength == kZipTempNameLength * sizeof(wchar_t) &&
+          (found->FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0) {
+        std::memcpy(name, found->FileName, found->FileNameLength);
+        name[kZipTempNameLength] = L'\0';
+        if (IsTempFileName(name, narrow) && DeleteIn(folder, name)) ++removed;
+      }
+      if (found->NextEntryOffset == 0) break;
+      at += found->NextEntryOffset;
+    }
+  }
   return removed;
+}
+
+int ZipRemoveTempFiles(const char* folder) {
+  const UniqueHandle held = OpenFolderByPath(folder);
+  return held ? ZipRemoveTempFilesIn(held.get()) : 0;
 }
 
 // Writes entry index to target: a folder entry creates its folder chain, a
@@ -307,5 +357,5 @@ uint32_t ZipExtractEntryWaiting(ZipHandle* handle, int32_t index, const char* ta
   // path that is not GBK text names no file at all.
   if (UnsafePathReason(target) != nullptr || !WidePath(target).ok() || !WidePath(base).ok()) return ZRES_CANNOT_OPEN;
   if (info.attributes & FILE_ATTRIBUTE_DIRECTORY) return ExtractFolder(base, target);
-  return ExtractFile(handle, index, info, base, target, waiter, heldMs);
+  return ExtractFile(handle, index, base, target, waiter, heldMs);
 }

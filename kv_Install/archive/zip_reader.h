@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "archive/held_wait.h"
+
 // Result codes of the handle operations (extraction uses the same set).
 constexpr uint32_t ZRES_OK = 0;
 constexpr uint32_t ZRES_CANNOT_OPEN = 0x200;
@@ -68,17 +70,23 @@ uint32_t ZipGetEntry(ZipHandle* handle, int32_t index, ZipEntryInfo* info);
 uint32_t ZipExtractEntry(ZipHandle* handle, int32_t index, const char* target);
 
 // Asked by extraction when the file it replaces is still held by another
-// program after a round of waits (HeldFileWait): true waits another round.
+// program after a round of waits: true waits another round. One waiter
+// serves one run: its budget (held_wait.h) is shared by all the run's files.
 class ZipHeldFileWaiter {
  public:
   virtual bool WaitAgain(const char* path, uint32_t systemError) = 0;
+  RunHeldBudget& HeldBudget() { return budget_; }
 
  protected:
   ~ZipHeldFileWaiter() = default;
+
+ private:
+  RunHeldBudget budget_;
 };
 
-// As ZipExtractEntry, but a file another program holds is waited for: a
-// round of growing pauses, then waiter->WaitAgain, until it is free
+// As ZipExtractEntry, but a file another program holds (held_wait.h's
+// IsHeldFile) is waited for: a round of growing pauses within the waiter's
+// budget, then waiter->WaitAgain, until it is free
 // (ZRES_OK) or given up (ZRES_FILE_HELD, the file as it was, the holder's
 // system error kept). *heldMs (when given) is how long it waited. A null
 // waiter waits for nothing, as ZipExtractEntry.

@@ -11,6 +11,10 @@ uint64_t RoundUpToCluster(uint64_t bytes, uint32_t clusterBytes) {
   return (bytes + cluster - 1) & ~(cluster - 1);
 }
 
+uint64_t FreedByReplacing(uint64_t storedBytes, uint32_t links, bool reparsePoint) {
+  return links > 1 || reparsePoint ? 0 : storedBytes;
+}
+
 uint64_t SpaceNeeded(const std::vector<PlannedFile>& files, uint32_t clusterBytes) {
   uint64_t added = 0, freed = 0, largest = 0;
   for (const PlannedFile& file : files) {

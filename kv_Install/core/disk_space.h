@@ -10,12 +10,18 @@
 
 #include "base/path_names.h"
 
-// One file the install puts in place: its size, and the size of the file it
-// replaces at that target (0 when none is there).
+// One file the install puts in place: its size, and what replacing the file
+// at that target gives back (FreedByReplacing; 0 when none is there).
 struct PlannedFile {
   uint64_t size = 0;
   uint64_t existingSize = 0;
 };
+
+// What the drive gains when a file is replaced: the bytes it really takes
+// on the disk (storedBytes: less than its length when it is compressed or
+// sparse), and nothing when other names link to the same data (links > 1)
+// or it is a link itself (a reparse point): the data stay.
+uint64_t FreedByReplacing(uint64_t storedBytes, uint32_t links, bool reparsePoint);
 
 // Spare room kept on top of what the files take.
 constexpr uint64_t kSpaceMargin = 1 << 20;

@@ -115,6 +115,9 @@ void LogEntry(const UnpackedEntry& entry) {
   LogLine(line);
 }
 
+// Windows' redirection guard refused a junction (ERROR_UNTRUSTED_MOUNT_POINT).
+constexpr unsigned long kUntrustedMountPoint = 448;
+
 // Says each entry not written, and asks about a file another program holds.
 class InstallUnpackObserver final : public UnpackObserver {
  public:
@@ -125,7 +128,8 @@ class InstallUnpackObserver final : public UnpackObserver {
     if (entry.result == ZRES_FILE_HELD) {
       WriteHeldEntryError(entry.index, entry.name, entry.systemError, entry.heldMs,
                           FileHolders(DisplayPath(entry.target).c_str()).c_str());
-    } else if (entry.result != ZRES_OK) {
+    } else if (entry.result != ZRES_OK && entry.systemError != kUntrustedMountPoint) {
+      // The redirection guard's refusal is said once, for its folder.
       WriteEntryError(entry.index, entry.name, entry.result, entry.systemError);
     }
   }
@@ -152,6 +156,13 @@ PayloadResult Win32InstallActions::UnpackPayload(const std::string& installDir) 
   InstallUnpackObserver observer(*this);
   const PayloadResult result = ::UnpackPayload(installDir.c_str(), &observer);
   if (!result.opened) WriteErrorLine("the payload in this program cannot be read");
+  if (!result.untrustedJunction.empty()) {
+    const std::string line = "folder \"" + result.untrustedJunction +
+                             "\" is a junction that a non-administrator made, which Windows does not follow for a "
+                             "program run as administrator (system error 448): no file was written; choose another "
+                             "folder, or have an administrator make the junction";
+    WriteErrorLine(line.c_str());
+  }
   for (const char* at = result.linkedFolders.c_str(); *at != '\0';) {
     const char* end = std::strchr(at, '\n');
     char line[400];

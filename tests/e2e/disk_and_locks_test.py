@@ -5,6 +5,8 @@ asked about. The drive is a 4 MiB tmpfs made Program Files; the holder is
 holdfile.exe, which opens a file with no sharing."""
 import glob
 import os
+import re
+import subprocess
 import time
 import unittest
 
@@ -108,6 +110,47 @@ class HeldFile(unittest.TestCase):
             self.assertEqual(read(path), b"old")
             self.assertEqual(self.temp_files(), [])
             self.assertIsNotNone(s.reg_query(UNINSTALL_KEY, "Publisher"))  # the rest is in place and registered
+
+    def test_unattended_run_waits_once_per_run_for_files_held_for_good(self):
+        # One budget per run: 10 s for the first held file, 5 s for each
+        # later one, 30 s at most for all of them.
+        names = ["readme.txt", "datafile\\regions.dat", HELD]
+        with self.installed_session() as s:
+            holders = [s.hold(INSTALL_DIR + "\\" + name) for name in names]
+            start = time.monotonic()
+            status = s.start_installer(["admin"], config=CONFIG).wait(60)
+            seconds = time.monotonic() - start
+            print("three held for good: status %r after %.1f s" % (status, seconds))
+            self.assertEqual(status, 5)
+            self.assertLess(seconds, 30)
+            waits = re.findall(r'entry \d+ "([^"]+)" not written: ZRES_FILE_HELD, system error \d+; held by .* for '
+                               r'(\d+)\.\d s', status.said)
+            self.assertEqual(sorted(name for name, _ in waits), sorted(n.replace("\\", "/") for n in names))
+            self.assertEqual([int(w) for _, w in waits], [10, 5, 5])
+            self.assertTrue(all(h.poll() is None for h in holders), "a holder was ended")
+            self.assertEqual(self.temp_files(), [])
+
+    def test_a_file_denied_though_nothing_holds_it_fails_at_once(self):
+        # An immutable file: Linux refuses to replace it even for root, and
+        # Wine says access denied, as Windows does for a file whose security
+        # denies an administrator the change. Nothing holds it: no wait.
+        with self.installed_session() as s:
+            path = self.mark()
+            subprocess.run(["chattr", "+i", path], check=True)
+            try:
+                start = time.monotonic()
+                status = s.start_installer(["admin"], config=CONFIG).wait(60)
+                seconds = time.monotonic() - start
+            finally:
+                subprocess.run(["chattr", "-i", path], check=True)
+            print("denied: status %r after %.1f s" % (status, seconds))
+            self.assertEqual(status, 2)
+            self.assertLess(seconds, 9)
+            self.assertRegex(status.said, r'entry \d+ "datafile/strings\.txt" not written: ZRES_CANNOT_OPEN, '
+                                          r'system error 5\b')
+            self.assertNotIn("ZRES_FILE_HELD", status.said)
+            self.assertEqual(read(path), b"old")
+            self.assertEqual(self.temp_files(), [])
 
     def test_wizard_asks_and_retry_replaces_the_file_once_it_is_free(self):
         with self.installed_session() as s:

@@ -17,7 +17,7 @@ import shutil
 import unittest
 import zipfile
 
-from kvharness import BUILD, INSTALL_BUTTON, INSTALL_DIR, KVZIP, WineSession
+from kvharness import BUILD, INSTALL_BUTTON, INSTALL_DIR, KVSETUP_PAUSE, KVZIP, WineSession
 
 # Reports go to closed loopback ports: they fail at once and change nothing.
 CONFIG = "[update]\r\nupdatehost=127.0.0.1:1\r\n"
@@ -69,6 +69,30 @@ class LinksInTheInstallFolder(unittest.TestCase):
                 if not name.startswith("datafile/"):
                     with open(os.path.join(folder, name), "rb") as f:
                         self.assertEqual(f.read(), data, name)
+
+    def test_a_folder_made_a_link_after_its_check_takes_nothing(self):
+        # The installer stops once it holds the new datafile, as a program
+        # watching for it would act; the folder is then put out of the way
+        # and a link to a folder outside takes its name.
+        with WineSession() as s:
+            folder = s.unix(INSTALL_DIR)
+            outside = os.path.join(s.tmp, "outside")
+            os.makedirs(outside)
+            pause = s.unix(r"C:\pause")
+            os.makedirs(pause)
+            p = s.start_installer(["admin"], config=CONFIG, exe=KVSETUP_PAUSE, env={"KV_TEST_PAUSE": r"C:\pause"})
+            held = os.path.join(pause, "held")
+            self.assertTrue(s.wait_for(lambda: os.path.exists(held), timeout=60), "the installer did not stop")
+            datafile = os.path.join(folder, "datafile")
+            self.assertEqual(os.listdir(datafile), [])
+            os.rmdir(datafile)
+            os.symlink(outside, datafile)
+            os.remove(held)
+            status = p.wait(120)
+            self.assertEqual(status, 2)
+            self.assertEqual(os.listdir(outside), [])
+            self.assertIn('folder "datafile" in the install folder is a link', status.said)
+            self.assertRegex(status.said, r'entry \d+ "datafile/strings\.txt" not written: ZRES_LINK_IN_PATH')
 
     def test_links_below_the_folder_are_refused_and_the_folder_itself_may_be_one(self):
         # kvzip extract unpacks with the installer's own loop.

@@ -40,6 +40,7 @@ KVSETUP_CHINESE = os.path.join(BUILD, "kvsetup_chinese.exe")  # 说明.txt in GB
 KVSETUP_BIG = os.path.join(BUILD, "kvsetup_big.exe")  # datafile/big.bin: 6,000,000 bytes of zeros
 HOLDFILE = os.path.join(BUILD, "holdfile.exe")  # holds a file with no sharing, as another program would
 KVSETUP_CONTRAST = os.path.join(BUILD, "kvsetup_contrast.exe")  # finds a high-contrast theme on (Wine has none)
+KVSETUP_PAUSE = os.path.join(BUILD, "kvsetup_pause.exe")  # stops once datafile is held (KV_TEST_PAUSE)
 KVZIP = os.path.join(BUILD, "kvzip.exe")
 WINREADY = os.path.join(BUILD, "winready.exe")  # waits until a new session can make a window
 # Each retry of Wine's start-up that a session needed, one line each; ./kv
