@@ -110,6 +110,7 @@ constexpr int32_t ZST_NO_MEMORY = -104;
 constexpr int32_t ZST_CRC_MISMATCH = -105;
 constexpr int32_t ZST_BAD_PASSWORD = -106;
 constexpr int32_t ZST_BAD_DATA = -107;  // stream shorter or longer than declared
+constexpr int32_t ZST_BAD_STREAM = -108;  // LZMA properties or data that cannot be decoded
 
 // Moves to entry index and opens its stream.
 int32_t ZipOpenEntry(ZipHandle* handle, int32_t index);
