@@ -73,7 +73,7 @@ def sources():
 def stage(work):
     """WORK/files: the payload folder, made once."""
     files = os.path.join(work, "files")
-    done = os.path.join(work, "files.done")
+    done = files + ".done"
     if os.path.exists(done):
         return files
     shutil.rmtree(files, ignore_errors=True)
@@ -113,7 +113,8 @@ def pack(work, files):
     out, seconds = {}, {}
     for kind, args in (("lzma", []), ("deflate", ["--deflate"])):
         zip_path = os.path.join(work, "peer-%s.zip" % kind)
-        if not os.path.exists(zip_path) or os.path.getmtime(zip_path) < os.path.getmtime(kvzip):
+        # Made again when the folder was (the packing is the same every time).
+        if not os.path.exists(zip_path) or os.path.getmtime(zip_path) < os.path.getmtime(files + ".done"):
             start = time.monotonic()
             subprocess.run([kvzip, "pack", *args, files, zip_path + ".tmp"], check=True)
             os.replace(zip_path + ".tmp", zip_path)

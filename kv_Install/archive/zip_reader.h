@@ -129,6 +129,12 @@ constexpr uint32_t kZipBufferSize = 16384;
 const char* ZipBaseFolder(ZipHandle* handle);
 uint8_t* ZipOutputBuffer(ZipHandle* handle);
 
+// Decodes entries ahead on worker threads from now until ZipClose, for a
+// caller that reads them in directory order: an entry a worker decoded
+// whole is then read from memory; any other is read as without. False
+// (nothing changed) when the workers cannot be had.
+bool ZipStartReadAhead(ZipHandle* handle);
+
 // Reads entry index whole through the stream into nothing and checks it:
 // ZRES_OK, ZRES_BAD_DATA, ZRES_DECOMPRESS_FAILED, ZRES_BAD_PASSWORD, or the
 // get's result. Folder entries are OK when they hold no data.
