@@ -12,7 +12,10 @@ the local headers carry none; DOS times come from fixed values, not the clock.
 usage: make_payload.py OUT.zip --exe kvClient.exe=PATH --exe kvUpdate.exe=PATH
                        --exe kv_Uninstall.exe=PATH
                        [--bad-crc NAME] [--comment-size N] [--bulk N] [--version TEXT]
-                       [--chinese-names] [--big N]
+                       [--chinese-names] [--big N] [--noise N] [--as-folder]
+
+With --as-folder, OUT is a folder that gets the files and folders instead,
+each with its entry's time, for `kvzip pack` to make the archive.
 
 Names are ASCII, except with --chinese-names: 说明.txt is stored in GBK
 without a flag (as Windows' own zip writes names), 图片/背景.txt and its
@@ -21,6 +24,7 @@ folder in UTF-8 with general-purpose bit 11 (as Info-ZIP and 7-Zip do).
 import argparse
 import datetime
 import os
+import random
 import struct
 import sys
 import zlib
@@ -143,6 +147,22 @@ def build(entries, bad_crc=None, comment=b""):
     return bytes(out)
 
 
+def write_folder(entries, root):
+    """The entries as files and folders below root, each with its entry's time."""
+    os.makedirs(root)
+    stamps = []
+    for i, (name, data, attributes) in enumerate(entries):
+        path = os.path.join(root, *name.rstrip("/").split("/"))
+        if data is FOLDER:
+            os.makedirs(path, exist_ok=True)
+        else:
+            with open(path, "wb") as f:
+                f.write(data)
+        stamps.append((path, (FIRST_TIME + datetime.timedelta(minutes=2 * i)).timestamp()))
+    for path, stamp in reversed(stamps):  # a folder's time after its files are in
+        os.utime(path, (stamp, stamp))
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("output")
@@ -157,6 +177,9 @@ def main(argv):
                         help="add 说明.txt (GBK name) and 图片/背景.txt (UTF-8 name, bit 11)")
     parser.add_argument("--big", type=int, default=0, metavar="N",
                         help="add datafile/big.bin of N zero bytes: large to unpack, small to carry")
+    parser.add_argument("--noise", type=int, default=0, metavar="N",
+                        help="add datafile/noise.bin of N random bytes, which no coder makes smaller")
+    parser.add_argument("--as-folder", action="store_true", help="write OUT as a folder, not an archive")
     args = parser.parse_args(argv)
     exes = {}
     for item in args.exe:
@@ -175,6 +198,11 @@ def main(argv):
                      0x10 if name.endswith("/") else 0x20) for name, _ in CHINESE_ENTRIES]
     if args.big:
         entries.append(("datafile/big.bin", bytes(args.big), 0x20))
+    if args.noise:
+        entries.append(("datafile/noise.bin", random.Random(args.noise).randbytes(args.noise), 0x20))
+    if args.as_folder:
+        write_folder(entries, args.output)
+        return
     if args.bad_crc and args.bad_crc not in [n for n, _, _ in entries]:
         parser.error("no entry named " + args.bad_crc)
     comment = generated_data("comment", args.comment_size) if args.comment_size else b""
