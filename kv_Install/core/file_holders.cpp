@@ -4,7 +4,7 @@
 #include <restartmanager.h>
 
 #include <cstdio>
-#include <vector>
+#include <memory>
 
 #include "base/wide.h"
 
@@ -21,20 +21,21 @@ std::string FileHolders(const char* path) {
   // Room for the usual few; when there are more, the list says how many
   // (ERROR_MORE_DATA) and is asked again with room for them, a few rounds
   // while holders keep coming.
-  std::vector<RM_PROCESS_INFO> found(8);
-  UINT count = 0;
+  UINT room = 8, count = 0;
+  std::unique_ptr<RM_PROCESS_INFO[]> found(new RM_PROCESS_INFO[room]);
   DWORD listed = ::RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr);
   for (int round = 1; listed == ERROR_SUCCESS; ++round) {
     UINT needed = 0;
     DWORD reasons = 0;
-    count = static_cast<UINT>(found.size());
-    listed = ::RmGetList(session, &needed, &count, found.data(), &reasons);
+    count = room;
+    listed = ::RmGetList(session, &needed, &count, found.get(), &reasons);
     if (listed != ERROR_MORE_DATA || needed > 1024 || round == 4) break;
-    found.resize(needed + 4);  // and a few more that may have come meanwhile
+    room = needed + 4;  // and a few more that may have come meanwhile
+    found.reset(new RM_PROCESS_INFO[room]);
     listed = ERROR_SUCCESS;
   }
   if (listed == ERROR_SUCCESS) {
-    for (UINT i = 0; i < count && i < found.size(); ++i) {
+    for (UINT i = 0; i < count && i < room; ++i) {
       char process[40];
       (void)std::snprintf(process, sizeof process, " (process %lu)", found[i].Process.dwProcessId);
       if (!holders.empty()) holders += ", ";
