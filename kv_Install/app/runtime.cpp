@@ -19,10 +19,11 @@
 
 namespace {
 
-// what: the library's own words, or the stand-in's name.
-[[noreturn]] void LibraryError(const char* what) {
+// what: the library's own words, where it gives any.
+[[noreturn, gnu::noinline]] void LibraryError(const char* what) {
   char line[160];
-  (void)std::snprintf(line, sizeof line, "the C++ library's error (%.100s); the program ends", what != nullptr ? what : "");
+  (void)std::snprintf(line, sizeof line, "the C++ library's error (%.100s); the program ends",
+                      what != nullptr ? what : "");
   EndOnFault(line);
 }
 
@@ -33,11 +34,11 @@ namespace __gnu_cxx {
 }  // namespace __gnu_cxx
 
 namespace std {
-[[noreturn]] void __throw_bad_alloc() { LibraryError("bad alloc"); }
-[[noreturn]] void __throw_bad_array_new_length() { LibraryError("bad array new length"); }
-[[noreturn]] void __throw_bad_cast() { LibraryError("bad cast"); }
-[[noreturn]] void __throw_bad_exception() { LibraryError("bad exception"); }
-[[noreturn]] void __throw_bad_typeid() { LibraryError("bad typeid"); }
+[[noreturn]] void __throw_bad_alloc() { LibraryError(nullptr); }
+[[noreturn]] void __throw_bad_array_new_length() { LibraryError(nullptr); }
+[[noreturn]] void __throw_bad_cast() { LibraryError(nullptr); }
+[[noreturn]] void __throw_bad_exception() { LibraryError(nullptr); }
+[[noreturn]] void __throw_bad_typeid() { LibraryError(nullptr); }
 [[noreturn]] void __throw_domain_error(const char* what) { LibraryError(what); }
 [[noreturn]] void __throw_invalid_argument(const char* what) { LibraryError(what); }
 [[noreturn]] void __throw_length_error(const char* what) { LibraryError(what); }
@@ -128,9 +129,9 @@ extern "C" void __cxa_guard_abort(long long*) { UnlockStatics(); }
 // an unwind (every throw above ends it), so none of them is ever called;
 // each ends the program should it ever be. Without them the unwinder comes
 // along (x86-64 keeps its own: there the same tables are Windows' SEH data).
-extern "C" [[noreturn]] void __gxx_personality_v0() { LibraryError("__gxx_personality_v0"); }
-extern "C" [[noreturn]] void _Unwind_Resume(void*) { LibraryError("_Unwind_Resume"); }
-extern "C" [[noreturn]] void* __cxa_begin_catch(void*) noexcept { LibraryError("__cxa_begin_catch"); }
-extern "C" [[noreturn]] void __cxa_end_catch() { LibraryError("__cxa_end_catch"); }
-extern "C" [[noreturn]] void __cxa_rethrow() { LibraryError("__cxa_rethrow"); }
+extern "C" [[noreturn]] void __gxx_personality_v0() { LibraryError(nullptr); }
+extern "C" [[noreturn]] void _Unwind_Resume(void*) { LibraryError(nullptr); }
+extern "C" [[noreturn]] void* __cxa_begin_catch(void*) noexcept { LibraryError(nullptr); }
+extern "C" [[noreturn]] void __cxa_end_catch() { LibraryError(nullptr); }
+extern "C" [[noreturn]] void __cxa_rethrow() { LibraryError(nullptr); }
 #endif

@@ -37,22 +37,14 @@ void Win32InstallActions::EndProcess(uint32_t processId) {
   // shows as held when it is written. The log says which.
   DWORD error = 0;
   const ProcessEnding ending = EndProcessAndWait(processId, &error);
-  char line[160];
+  static const char* const kWhy[] = {"", "it could not be opened", "ending it failed", "it was still there after 5 s"};
   const unsigned long id = processId;
-  switch (ending) {
-    case ProcessEnding::Ended:
-      (void)std::snprintf(line, sizeof line, "process %lu ended", id);
-      break;
-    case ProcessEnding::NotOpened:
-      (void)std::snprintf(line, sizeof line, "process %lu not ended: it could not be opened (system error %lu)", id,
-                          error);
-      break;
-    case ProcessEnding::NotTerminated:
-      (void)std::snprintf(line, sizeof line, "process %lu not ended: ending it failed (system error %lu)", id, error);
-      break;
-    case ProcessEnding::NotGone:
-      (void)std::snprintf(line, sizeof line, "process %lu was told to end but was still there after 5 s", id);
-      break;
+  char line[120];
+  if (ending == ProcessEnding::Ended) {
+    (void)std::snprintf(line, sizeof line, "process %lu ended", id);
+  } else {
+    (void)std::snprintf(line, sizeof line, "process %lu not ended: %s, system error %lu", id,
+                        kWhy[static_cast<int>(ending)], error);
   }
   LogLine(line);
 }

@@ -69,8 +69,8 @@ ProcessEnding EndProcessAndWait(DWORD processId, DWORD* error) {
       *error = ::GetLastError();
       return ProcessEnding::NotTerminated;
     }
-    return ::WaitForSingleObject(process.get(), kEndWaitMs) == WAIT_OBJECT_0 ? ProcessEnding::Ended
-                                                                             : ProcessEnding::NotGone;
+    *error = ::WaitForSingleObject(process.get(), kEndWaitMs);  // WAIT_TIMEOUT when it has not gone
+    return *error == WAIT_OBJECT_0 ? ProcessEnding::Ended : ProcessEnding::NotGone;
   }
   // A process whose security grants termination but not waiting (one
   // started under another account, or that tightened its own DACL) is still
@@ -86,7 +86,9 @@ ProcessEnding EndProcessAndWait(DWORD processId, DWORD* error) {
   }
   const DWORD start = ::GetTickCount();
   while (IsListed(processId) && ::GetTickCount() - start < kEndWaitMs) ::Sleep(50);
-  return IsListed(processId) ? ProcessEnding::NotGone : ProcessEnding::Ended;
+  if (!IsListed(processId)) return ProcessEnding::Ended;
+  *error = WAIT_TIMEOUT;
+  return ProcessEnding::NotGone;
 }
 
 void StartUpdater(const std::string& installDir) {
