@@ -6,7 +6,8 @@
 BUILD_DIR is the bench preset's build tree. WHAT is "reader" (the ZIP reader
 benchmark), "responsiveness" (the window's answers during an install under
 Wine, bench/responsiveness.py, up to a minute or two per case) or one of its
-cases; by default everything.
+cases; by default everything but "peer", the side-by-side bench against NSIS
+(bench/peer.py, ten minutes or more), which runs only when asked for.
 
 The ZIP reader benchmark interleaves reader and zlib floor runs, many short
 repetitions each, and the fastest repetition's CPU time counts: on a busy
@@ -22,6 +23,7 @@ import os
 import subprocess
 import sys
 
+import peer
 import responsiveness
 
 RATIO_TARGET = 1.05
@@ -32,12 +34,14 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
     parser.add_argument("--repetitions", type=int, default=20)
-    parser.add_argument("what", nargs="*", choices=("reader", "responsiveness") + responsiveness.CASES)
+    parser.add_argument("what", nargs="*", choices=("reader", "responsiveness", "peer") + responsiveness.CASES)
     args = parser.parse_intermixed_args()
     what = args.what or ["reader", "responsiveness"]
     failed = "reader" in what and reader(args)
     cases = [c for c in responsiveness.CASES if c in what or "responsiveness" in what]
     if cases and not responsiveness.main(args.build, cases):
+        failed = True
+    if "peer" in what and not peer.main(args.build):
         failed = True
     return 1 if failed else 0
 

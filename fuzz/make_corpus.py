@@ -6,6 +6,7 @@ entries, folders, "UT" and NTFS extra blocks, a prefix, a comment, a data
 descriptor, Unix modes, and an entry encrypted with the password "pw" (the
 fuzzer sets that password when the input's last byte is odd).
 """
+import lzma
 import os
 import struct
 import zlib
@@ -40,13 +41,22 @@ def encrypt(data, password, check):
     return bytes(out)
 
 
+def raw_lzma(data, dict_size=1 << 16):
+    """ZIP method 14 data: version, properties length, properties, then the
+    stream with its end marker."""
+    filters = [{"id": lzma.FILTER_LZMA1, "dict_size": dict_size}]
+    props = lzma._encode_filter_properties(filters[0])
+    stream = lzma.compress(data, format=lzma.FORMAT_RAW, filters=filters)
+    return bytes([9, 22]) + struct.pack("<H", len(props)) + props + stream
+
+
 def archive(entries, prefix=b"", comment=b""):
     body, central = b"", b""
     for e in entries:
         name, data = e["name"], e.get("data", b"")
         method, flags = e.get("method", 8), e.get("flags", 0)
         crc = zlib.crc32(data)
-        stored = raw_deflate(data) if method == 8 else data
+        stored = raw_deflate(data) if method == 8 else raw_lzma(data) if method == 14 else data
         if e.get("password"):
             flags |= 1
             check = (DOS >> 8) & 0xFF if flags & 8 else crc >> 24
@@ -120,6 +130,14 @@ SEEDS = {
         {"name": b"e.txt", "data": text(400, 5), "password": b"pw"},
         {"name": b"s.txt", "data": b"stored secret", "method": 0, "password": b"pw"},
     ], comment=b"\x01"),
+    # LZMA entries (method 14) with their end marker (flag bit 1).
+    "lzma.zip": archive([
+        {"name": b"l.txt", "data": text(3000, 7), "method": 14, "flags": 2},
+        {"name": b"empty", "data": b"", "method": 14, "flags": 2},
+        {"name": b"bytes", "data": bytes(range(256)) * 8, "method": 14},
+    ]),
+    "lzma_encrypted.zip": archive([{"name": b"le.txt", "data": text(500, 8), "method": 14, "password": b"pw"}],
+                                  comment=b"\x01"),
     "large.zip": archive([{"name": b"big.txt", "data": text(40000, 6)}, {"name": b"empty", "data": b""}]),
 }
 

@@ -13,6 +13,10 @@ usage: make_payload.py OUT.zip --exe kvClient.exe=PATH --exe kvUpdate.exe=PATH
                        --exe kv_Uninstall.exe=PATH
                        [--bad-crc NAME] [--comment-size N] [--bulk N] [--version TEXT]
                        [--chinese-names] [--big N] [--next] [--big-files N:SIZE]
+                       [--noise N] [--as-folder]
+
+With --as-folder, OUT is a folder that gets the files and folders instead,
+each with its entry's time, for `kvzip pack` to make the archive.
 
 Names are ASCII, except with --chinese-names: 说明.txt is stored in GBK
 without a flag (as Windows' own zip writes names), 图片/背景.txt and its
@@ -21,6 +25,7 @@ folder in UTF-8 with general-purpose bit 11 (as Info-ZIP and 7-Zip do).
 import argparse
 import datetime
 import os
+import random
 import struct
 import sys
 import zlib
@@ -157,6 +162,22 @@ def build(entries, bad_crc=None, comment=b""):
     return bytes(out)
 
 
+def write_folder(entries, root):
+    """The entries as files and folders below root, each with its entry's time."""
+    os.makedirs(root)
+    stamps = []
+    for i, (name, data, attributes) in enumerate(entries):
+        path = os.path.join(root, *name.rstrip("/").split("/"))
+        if data is FOLDER:
+            os.makedirs(path, exist_ok=True)
+        else:
+            with open(path, "wb") as f:
+                f.write(data)
+        stamps.append((path, (FIRST_TIME + datetime.timedelta(minutes=2 * i)).timestamp()))
+    for path, stamp in reversed(stamps):  # a folder's time after its files are in
+        os.utime(path, (stamp, stamp))
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("output")
@@ -175,6 +196,9 @@ def main(argv):
                         help="the next version's files: some changed, two dropped, some added (see NEXT_*)")
     parser.add_argument("--big-files", metavar="N:SIZE",
                         help="add big/NN/data.bin, N files of SIZE zero bytes each, one folder each")
+    parser.add_argument("--noise", type=int, default=0, metavar="N",
+                        help="add datafile/noise.bin of N random bytes, which no coder makes smaller")
+    parser.add_argument("--as-folder", action="store_true", help="write OUT as a folder, not an archive")
     args = parser.parse_args(argv)
     exes = {}
     for item in args.exe:
@@ -198,6 +222,11 @@ def main(argv):
         entries.append(("big/", FOLDER, 0x10))
         for i in range(count):
             entries += [("big/%02d/" % i, FOLDER, 0x10), ("big/%02d/data.bin" % i, bytes([i]) * size, 0x20)]
+    if args.noise:
+        entries.append(("datafile/noise.bin", random.Random(args.noise).randbytes(args.noise), 0x20))
+    if args.as_folder:
+        write_folder(entries, args.output)
+        return
     if args.bad_crc and args.bad_crc not in [n for n, _, _ in entries]:
         parser.error("no entry named " + args.bad_crc)
     comment = generated_data("comment", args.comment_size) if args.comment_size else b""

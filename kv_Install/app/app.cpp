@@ -153,6 +153,13 @@ void MendRegisteredFolder() {
   if (recovery == FolderRecovery::Failed) WriteErrorLine((folder + ": " + said).c_str());
 }
 
+// The program's file as the system names it; empty when it cannot be told.
+std::u16string ModulePath() {
+  wchar_t path[1024] = {};
+  const DWORD n = ::GetModuleFileNameW(nullptr, path, 1024);
+  return n > 0 && n < 1024 ? std::u16string(AsU16(path)) : std::u16string();
+}
+
 BOOL CALLBACK FindInstallerWindow(HWND window, LPARAM found) {
   if (!::IsWindowVisible(window) || ::GetPropA(window, kInstallerWindowProperty) == nullptr) return TRUE;
   *reinterpret_cast<HWND*>(found) = window;
@@ -172,7 +179,7 @@ bool Ckv_InstallApp::AnotherInstallerRuns() {
 
 BOOL Ckv_InstallApp::InitInstance() {
   // Taken as UTF-16: a folder given by /DIR reaches the folder rules as typed.
-  m_options = ParseCommandLine(AsU16(::GetCommandLineW()));
+  m_options = ParseCommandLine(AsU16(::GetCommandLineW()), ModulePath());
   m_bAdmin = m_options.unattended ? 1 : 0;
   m_bDesktopIcon = m_options.noDesktop ? 0 : 1;
   if (m_options.help) {
@@ -184,6 +191,12 @@ BOOL Ckv_InstallApp::InitInstance() {
     m_outcome = InstallOutcome::NotStarted;
     return FALSE;
   }
+#ifdef KV_TEST_FAILED_ALLOCATION
+  // A test build: an allocation that no heap gives, by the plain new.
+  volatile std::size_t tooMuch = static_cast<std::size_t>(-1) / 2;
+  void* volatile kept = ::operator new(tooMuch);
+  ::operator delete(kept);
+#endif
   // Other installers' switches are passed over, so that scripts written for
   // them keep working; each is said.
   for (const std::u16string& word : m_options.unknown) {
@@ -264,9 +277,8 @@ INT_PTR Ckv_InstallApp::ShowWizard(Ckv_InstallDlg&) {
 
 std::string Ckv_InstallApp::AppName() const {
   // Only shown, as the message boxes' caption: '?' may stand for a character.
-  wchar_t path[1024] = {};
-  const DWORD n = ::GetModuleFileNameW(nullptr, path, 1024);
-  return ProgramTitle(n > 0 && n < 1024 ? NarrowOrPlaceholder(AsU16(path)) : std::string("kvsetup.exe"));
+  const std::u16string path = ModulePath();
+  return ProgramTitle(!path.empty() ? NarrowOrPlaceholder(path) : std::string("kvsetup.exe"));
 }
 
 int Ckv_InstallApp::Run() {

@@ -93,6 +93,7 @@ PayloadResult UnpackArchive(ZipHandle* handle, const char* folder, UnpackObserve
   result.entryCount = info.index;
   LinkGuard guard(folder);
   RemoveLeftTempFiles(handle, result.entryCount, folder, guard);
+  (void)ZipStartReadAhead(handle);  // entries are decoded ahead while each is written; without it, as before
   char target[MAX_PATH];
   for (int32_t index = 0; index < result.entryCount; ++index) {
     std::memset(&info, 0, sizeof info);

@@ -167,7 +167,7 @@ int32_t ZipDirectory::CheckLocalHeader(ZipLocalLayout* layout) {
   }
   if (signature != kLocalSignature) return ZST_BAD_ARCHIVE;
   if (!src.ReadU16(&versionNeeded) || !src.ReadU16(&flags) || !src.ReadU16(&method)) return ZST_READ_ERROR;
-  if (method != h.method || (method != 0 && method != 8)) return ZST_BAD_ARCHIVE;
+  if (method != h.method || (method != 0 && method != 8 && method != 14)) return ZST_BAD_ARCHIVE;
   if (!src.ReadU32(&dosDateTime) || !src.ReadU32(&crc) || !src.ReadU32(&compressedSize) ||
       !src.ReadU32(&uncompressedSize)) {
     return ZST_READ_ERROR;

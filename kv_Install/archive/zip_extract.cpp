@@ -92,6 +92,7 @@ uint32_t CopyEntryData(ZipHandle* handle, HANDLE file, const ZipEntryInfo& info)
     if (count == ZST_BAD_PASSWORD) return ZRES_BAD_PASSWORD;
     // The stream checks the CRC-32 and the length as it delivers the end.
     if (count == ZST_CRC_MISMATCH || count == ZST_BAD_DATA) return ZRES_BAD_DATA;
+    if (count == ZST_NO_MEMORY) ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);  // an LZMA window over the limit, or none
     if (count < 0) return ZRES_DECOMPRESS_FAILED;
     if (count > 0) {
       DWORD written = 0;

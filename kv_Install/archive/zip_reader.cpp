@@ -8,6 +8,7 @@
 
 #include "archive/zip_directory.h"
 #include "archive/zip_platform.h"
+#include "archive/zip_read_ahead.h"
 #include "archive/zip_reader_entry.h"
 #include "base/mbcs.h"
 
@@ -24,8 +25,19 @@ struct ZipReader {
   char* password = nullptr;
   uint8_t* outputBuffer = nullptr;
   char baseFolder[kZipNameSize] = {};
+  ZipReadAhead* readAhead = nullptr;
+  // The open entry when a worker decoded it whole: read from here.
+  uint8_t* decoded = nullptr;
+  uint32_t decodedSize = 0;
+  uint32_t decodedAt = 0;
 
+  void DropDecoded() {
+    delete[] decoded;
+    decoded = nullptr;
+  }
   ~ZipReader() {
+    delete readAhead;  // its workers end before the directory goes
+    DropDecoded();
     delete directory;
     delete[] password;
     delete[] outputBuffer;
@@ -183,16 +195,51 @@ int32_t ZipOpenEntry(ZipHandle* handle, int32_t index) {
   ZipDirectory& dir = *reader.directory;
   if (index < 0 || static_cast<uint32_t>(index) >= dir.EntryCount()) return ZST_BAD_PARAM;
   (void)dir.CloseStream();  // at most one open entry; its status is the old entry's
+  reader.DropDecoded();
+  if (reader.readAhead != nullptr && reader.password == nullptr) {
+    reader.decoded = reader.readAhead->Take(static_cast<uint32_t>(index), &reader.decodedSize);
+    reader.decodedAt = 0;
+    if (reader.decoded != nullptr) return ZST_OK;
+  }
   const int32_t status = dir.MoveTo(static_cast<uint32_t>(index));
   if (status != ZST_OK) return status;
   return dir.OpenStream(reader.password);
 }
+
+bool ZipStartReadAhead(ZipHandle* handle) {
+  if (CheckHandle(handle) != ZRES_OK) return false;
+  ZipReader& reader = handle->reader;
+  if (reader.readAhead == nullptr) {
+    const MemorySource& source = reader.directory->Source();
+    reader.readAhead = ZipReadAhead::Start(source.View(0, source.Length()), source.Length());
+  }
+  return reader.readAhead != nullptr;
+}
+
+namespace {
+
+// A read of an entry a worker decoded whole: as the stream would hand it out.
+int32_t ReadDecoded(ZipReader& reader, uint8_t* buffer, uint32_t capacity, bool* end) {
+  if (capacity > INT32_MAX) capacity = INT32_MAX;
+  const uint32_t left = reader.decodedSize - reader.decodedAt;
+  const uint32_t n = capacity < left ? capacity : left;
+  if (n != 0) std::memcpy(buffer, reader.decoded + reader.decodedAt, n);
+  reader.decodedAt += n;
+  *end = reader.decodedAt == reader.decodedSize;
+  return static_cast<int32_t>(n);
+}
+
+}  // namespace
 
 int32_t ZipReadEntry(ZipHandle* handle, void* buffer, uint32_t capacity, bool* end) {
   bool ignored;
   if (end == nullptr) end = &ignored;
   *end = false;
   if (CheckHandle(handle) != ZRES_OK) return ZST_BAD_PARAM;
+  if (handle->reader.decoded != nullptr) {
+    if (buffer == nullptr && capacity != 0) return ZST_BAD_PARAM;
+    return ReadDecoded(handle->reader, static_cast<uint8_t*>(buffer), capacity, end);
+  }
   ZipEntryStream* stream = handle->reader.directory->Stream();
   if (stream == nullptr || (buffer == nullptr && capacity != 0)) return ZST_BAD_PARAM;
   return stream->Read(static_cast<uint8_t*>(buffer), capacity, end);
@@ -200,6 +247,10 @@ int32_t ZipReadEntry(ZipHandle* handle, void* buffer, uint32_t capacity, bool* e
 
 int32_t ZipCloseEntry(ZipHandle* handle) {
   if (CheckHandle(handle) != ZRES_OK) return ZST_BAD_PARAM;
+  if (handle->reader.decoded != nullptr) {
+    handle->reader.DropDecoded();
+    return ZST_OK;
+  }
   return handle->reader.directory->CloseStream();
 }
 

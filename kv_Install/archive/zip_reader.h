@@ -122,6 +122,7 @@ constexpr int32_t ZST_NO_MEMORY = -104;
 constexpr int32_t ZST_CRC_MISMATCH = -105;
 constexpr int32_t ZST_BAD_PASSWORD = -106;
 constexpr int32_t ZST_BAD_DATA = -107;  // stream shorter or longer than declared
+constexpr int32_t ZST_BAD_STREAM = -108;  // LZMA properties or data that cannot be decoded
 
 // Moves to entry index and opens its stream.
 int32_t ZipOpenEntry(ZipHandle* handle, int32_t index);
@@ -139,6 +140,12 @@ int32_t ZipCloseEntry(ZipHandle* handle);
 constexpr uint32_t kZipBufferSize = 16384;
 const char* ZipBaseFolder(ZipHandle* handle);
 uint8_t* ZipOutputBuffer(ZipHandle* handle);
+
+// Decodes entries ahead on worker threads from now until ZipClose, for a
+// caller that reads them in directory order: an entry a worker decoded
+// whole is then read from memory; any other is read as without. False
+// (nothing changed) when the workers cannot be had.
+bool ZipStartReadAhead(ZipHandle* handle);
 
 // Reads entry index whole through the stream into nothing and checks it:
 // ZRES_OK, ZRES_BAD_DATA, ZRES_DECOMPRESS_FAILED, ZRES_BAD_PASSWORD, or the

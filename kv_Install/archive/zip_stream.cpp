@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "archive/zip_lzma.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_reader_alloc.h"
 
@@ -64,12 +65,20 @@ int32_t ZipEntryStream::Open(const MemorySource* source, uint32_t prefixLength,
     // A failed initialisation leaves the stream open; its first inflate fails.
     s->inflateReady_ = inflateInit2(&s->zstream_, -MAX_WBITS) == Z_OK;
   }
+  if (s->method_ == 14) {
+    s->lzma_ = ZipLzmaDecoder::Create(header.uncompressedSize);
+    if (s->lzma_ == nullptr) {
+      delete s;
+      return ZST_NO_MEMORY;
+    }
+  }
   *out = s;
   return ZST_OK;
 }
 
 ZipEntryStream::~ZipEntryStream() {
   if (inflateReady_) inflateEnd(&zstream_);
+  delete lzma_;
   delete[] inputBuffer_;
 }
 
@@ -151,6 +160,15 @@ int32_t ZipEntryStream::Finish() {
     if (status != ZST_OK) return status;
     if (produced != 0) return ZST_BAD_DATA;
   }
+  while (method_ == 14) {
+    status = lzma_->End(&in_, &inLeft_, compressedLeft_ == 0);
+    if (status != kZipLzmaMoreInput) {
+      if (status != ZST_OK) return status;
+      break;
+    }
+    status = Fill();
+    if (status != ZST_OK) return status;
+  }
   return crc_ == expectedCrc_ ? ZST_OK : ZST_CRC_MISMATCH;
 }
 
@@ -182,6 +200,9 @@ int32_t ZipEntryStream::Read(uint8_t* buffer, uint32_t capacity, bool* end) {
       if (status != ZST_OK) return Fail(status);
       // Ended before the declared size: the entry is short.
       if (streamEnded_ && produced < uncompressedLeft_) return Fail(ZST_BAD_DATA);
+    } else if (method_ == 14) {
+      const int32_t status = lzma_->Decode(&in_, &inLeft_, compressedLeft_ == 0, out, room, &produced);
+      if (status != ZST_OK) return Fail(status);
     } else {
       if (inLeft_ == 0) return Fail(ZST_READ_ERROR);  // stored data ran out
       produced = Min32(room, inLeft_);

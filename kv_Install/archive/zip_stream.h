@@ -1,5 +1,6 @@
 // One entry's data as a stream: stored bytes are copied, deflated bytes are
-// inflated straight into the caller's buffer, and the running CRC-32 covers
+// inflated straight into the caller's buffer, LZMA bytes are decoded through
+// the decoder's window (zip_lzma.h), and the running CRC-32 covers
 // exactly the bytes handed out. Input is taken in chunks of at most 16,384
 // bytes, read in place from the block; only an encrypted entry needs its own
 // input buffer, where each chunk is decrypted.
@@ -10,6 +11,8 @@
 #include <cstdint>
 
 #include "archive/zip_reader_source.h"
+
+class ZipLzmaDecoder;
 
 class ZipEntryStream {
  public:
@@ -27,7 +30,7 @@ class ZipEntryStream {
 
   // Up to capacity bytes into buffer: the count, or a negative status. *end
   // is set by the read that completes the entry, once the entry has proved
-  // whole: the deflate stream ends exactly at the declared size and the
+  // whole: the deflate or LZMA stream ends exactly at the declared size and the
   // CRC-32 matches. A failure is sticky: every later read returns it again.
   int32_t Read(uint8_t* buffer, uint32_t capacity, bool* end);
   // ZST_CRC_MISMATCH or ZST_BAD_DATA when the entry has been found to
@@ -55,6 +58,7 @@ class ZipEntryStream {
   uint8_t* inputBuffer_ = nullptr;  // encrypted entries only
   z_stream zstream_{};
   bool inflateReady_ = false;
+  ZipLzmaDecoder* lzma_ = nullptr;  // method 14 only
   bool streamEnded_ = false;  // inflate reported Z_STREAM_END
   bool finished_ = false;     // the whole entry was delivered and checked
   int32_t failed_ = 0;

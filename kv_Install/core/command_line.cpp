@@ -6,14 +6,36 @@ namespace {
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
+char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
+// Whether line starts with path, then ends or goes on with a blank; letters
+// compare without ASCII case, as Windows finds files.
+bool StartsWithPath(std::u16string_view line, std::u16string_view path) {
+  if (path.empty() || line.size() < path.size()) return false;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (AsciiUpper(line[i]) != AsciiUpper(path[i])) return false;
+  }
+  return line.size() == path.size() || IsBlank(line[path.size()]);
+}
+
 // The arguments of a Windows command line: what follows the program's path,
 // which is either quoted ("C:\a b\x.exe" ...) or ends at the first blank.
-std::u16string_view SkipProgramPath(std::u16string_view line) {
+// Unquoted, a path with blanks in it ("C:\Program Files\x\kvsetup.exe",
+// which CreateProcess still finds) is the program's own path, with or
+// without its extension, when the command line starts with it.
+std::u16string_view SkipProgramPath(std::u16string_view line, std::u16string_view modulePath) {
   size_t i = 0;
   while (i < line.size() && IsBlank(line[i])) ++i;
   if (i < line.size() && line[i] == u'"') {
     const size_t close = line.find(u'"', i + 1);
     return close == std::u16string_view::npos ? std::u16string_view() : line.substr(close + 1);
+  }
+  const std::u16string_view rest = line.substr(i);
+  if (StartsWithPath(rest, modulePath)) return rest.substr(modulePath.size());
+  const size_t dot = modulePath.rfind(u'.');
+  if (dot != std::u16string_view::npos && modulePath.find_first_of(u"\\/", dot) == std::u16string_view::npos &&
+      StartsWithPath(rest, modulePath.substr(0, dot))) {
+    return rest.substr(dot);
   }
   while (i < line.size() && !IsBlank(line[i])) ++i;
   return line.substr(i);
@@ -24,18 +46,16 @@ bool NameIs(std::u16string_view name, const char* option) {
   size_t i = 0;
   for (; option[i] != '\0'; ++i) {
     if (i >= name.size()) return false;
-    char16_t c = name[i];
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    if (c != static_cast<char16_t>(option[i])) return false;
+    if (AsciiUpper(name[i]) != static_cast<char16_t>(option[i])) return false;
   }
   return i == name.size();
 }
 
 }  // namespace
 
-CommandLineOptions ParseCommandLine(std::u16string_view commandLine) {
+CommandLineOptions ParseCommandLine(std::u16string_view commandLine, std::u16string_view modulePath) {
   CommandLineOptions options;
-  const std::u16string_view args = SkipProgramPath(commandLine);
+  const std::u16string_view args = SkipProgramPath(commandLine, modulePath);
   // The arguments with every /DIR and /LOG value blanked out: where "admin"
   // is looked for.
   std::u16string outside(args);

@@ -26,7 +26,10 @@ struct CommandLineOptions {
   std::vector<std::u16string> unknown;  // the other '/' words, as written
 };
 
-CommandLineOptions ParseCommandLine(std::u16string_view commandLine);
+// modulePath: the program's file as the system names it (GetModuleFileNameW):
+// a command line that starts with it unquoted, blanks and all, has its
+// arguments after it, not after the path's first blank.
+CommandLineOptions ParseCommandLine(std::u16string_view commandLine, std::u16string_view modulePath = {});
 
 // The options and the exit statuses, as /? shows them: in the wizard's words
 // (GBK) and in English for standard error (ASCII, lines joined by "\n").

@@ -14,7 +14,10 @@
 // tries the DLL again.
 #include <windows.h>
 
+#include <cstdio>
+
 #include "core/dll_search.h"
+#include "core/error_lines.h"
 
 // One failure stand-in: the DLL's name as the import library gives it, the
 // function's name, and the stand-in itself.
@@ -104,7 +107,12 @@ FARPROC WINAPI __delayLoadHelper2(const KvDelayDescriptor* descriptor, FARPROC* 
   const FARPROC stub = FailureStub(dll, function);
   // The build makes a stand-in for every function the program calls; a call
   // without one cannot go on with its arguments right.
-  if (stub == nullptr) ::ExitProcess(2);
+  if (stub == nullptr) {
+    char line[160];
+    (void)std::snprintf(line, sizeof line, "%.40s of %.40s cannot be loaded (system error %lu) and has no stand-in",
+                        function != nullptr ? function : "a function", dll, error);
+    EndOnFault(line);
+  }
   ::SetLastError(error != 0 ? error : ERROR_PROC_NOT_FOUND);
   return stub;
 }

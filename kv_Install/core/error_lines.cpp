@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "archive/zip_reader.h"
@@ -40,4 +41,30 @@ void WriteHeldEntryError(int32_t index, const char* name, unsigned long systemEr
                       static_cast<unsigned long>(heldMs / 1000),
                       static_cast<unsigned long>(heldMs % 1000 / 100));
   WriteErrorLine(line);
+}
+
+void EndOnFault(const char* what) {
+  // The first fault ends the process. Another thread's waits for it; the
+  // same thread's, met on the way out, ends it at once.
+  static volatile LONG ending = 0;
+  const LONG me = static_cast<LONG>(::GetCurrentThreadId());
+  const LONG first = ::InterlockedCompareExchange(&ending, me, 0);
+  if (first == 0) {
+    char line[240];
+    (void)std::snprintf(line, sizeof line, "kvsetup: %.200s", what);
+    LogAsciiLine(line);
+    (void)std::strcat(line, "\r\n");
+    HANDLE out = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD written = 0;
+    if (out != nullptr && out != INVALID_HANDLE_VALUE) {
+      (void)::WriteFile(out, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    }
+    EndSetupLog(2);
+  } else if (first != me) {
+    ::Sleep(INFINITE);
+  }
+  // No exit handler runs: the state they would tidy cannot be trusted, and
+  // the install step may be half way through a file.
+  (void)::TerminateProcess(::GetCurrentProcess(), 2);
+  ::ExitProcess(2);
 }

@@ -21,3 +21,11 @@ void WriteEntryError(int32_t index, const char* name, uint32_t result, unsigned 
 // held it ("" when nobody can tell).
 void WriteHeldEntryError(int32_t index, const char* name, unsigned long systemError, uint32_t heldMs,
                          const char* holders);
+
+// The one way out for a fault the program cannot go on from (memory run
+// out, a library's error, a stand-in of the C++ runtime reached): one line,
+// "kvsetup: " and what (ASCII, without the line's end), on standard error
+// and in the /LOG file, then its status line, and the process ends with 2
+// at once, every thread with it. Nothing is shown, so a run nobody watches
+// never waits on a box. Nothing is allocated on the way.
+[[noreturn]] void EndOnFault(const char* what);

@@ -34,8 +34,20 @@ bool Win32InstallActions::AskToEndRunningClient() {
 }
 
 void Win32InstallActions::EndProcess(uint32_t processId) {
-  EndProcessAndWait(processId);
-  LogLine("process " + std::to_string(processId) + " ended");
+  // The install goes on whatever happened: a file the process still holds
+  // shows as held when it is written. The log says which.
+  DWORD error = 0;
+  const ProcessEnding ending = EndProcessAndWait(processId, &error);
+  static const char* const kWhy[] = {"", "it could not be opened", "ending it failed", "it was still there after 5 s"};
+  const unsigned long id = processId;
+  char line[120];
+  if (ending == ProcessEnding::Ended) {
+    (void)std::snprintf(line, sizeof line, "process %lu ended", id);
+  } else {
+    (void)std::snprintf(line, sizeof line, "process %lu not ended: %s, system error %lu", id,
+                        kWhy[static_cast<int>(ending)], error);
+  }
+  LogLine(line);
 }
 
 bool Win32InstallActions::DesktopVisible() {
@@ -198,8 +210,10 @@ void Win32InstallActions::WriteUninstallNumber(const char* name, uint32_t data) 
 }
 
 void Win32InstallActions::DeleteUninstallValue(const char* name) {
-  (void)::DeleteUninstallValue(name);  // absent already, or not to be removed: the same to the install
-  LogLine(std::string("Uninstall value ") + name + " removed");
+  // Absent already counts as removed; one that stays does not stop the
+  // install, and the log says so.
+  const bool removed = ::DeleteUninstallValue(name) != 0;
+  LogLine(std::string("Uninstall value ") + name + (removed ? " removed" : " not removed"));
 }
 
 void Win32InstallActions::ReadVersionData(const std::string& installDir, char (&head)[kVersionTextSize]) {

@@ -61,21 +61,34 @@ bool IsListed(DWORD processId) {
 
 }  // namespace
 
-void EndProcessAndWait(DWORD processId) {
-  // Failures (already gone, access denied) are ignored: the install goes on.
+ProcessEnding EndProcessAndWait(DWORD processId, DWORD* error) {
+  *error = 0;
   UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
   if (process) {
-    (void)::TerminateProcess(process.get(), 0);
-    (void)::WaitForSingleObject(process.get(), kEndWaitMs);
-    return;
+    if (!::TerminateProcess(process.get(), 0)) {
+      *error = ::GetLastError();
+      return ProcessEnding::NotTerminated;
+    }
+    *error = ::WaitForSingleObject(process.get(), kEndWaitMs);  // WAIT_TIMEOUT when it has not gone
+    return *error == WAIT_OBJECT_0 ? ProcessEnding::Ended : ProcessEnding::NotGone;
   }
   // A process whose security grants termination but not waiting (one
   // started under another account, or that tightened its own DACL) is still
   // ended; then the snapshot tells, for as long, when it has gone.
   process.reset(::OpenProcess(PROCESS_TERMINATE, FALSE, processId));
-  if (!process || !::TerminateProcess(process.get(), 0)) return;
+  if (!process) {
+    *error = ::GetLastError();
+    return ProcessEnding::NotOpened;
+  }
+  if (!::TerminateProcess(process.get(), 0)) {
+    *error = ::GetLastError();
+    return ProcessEnding::NotTerminated;
+  }
   const DWORD start = ::GetTickCount();
   while (IsListed(processId) && ::GetTickCount() - start < kEndWaitMs) ::Sleep(50);
+  if (!IsListed(processId)) return ProcessEnding::Ended;
+  *error = WAIT_TIMEOUT;
+  return ProcessEnding::NotGone;
 }
 
 void StartUpdater(const std::string& installDir) {

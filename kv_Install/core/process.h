@@ -12,8 +12,10 @@
 DWORD FindProcessByExeName(const char* name);
 
 // Ends the process with exit code 0 and waits, a bounded time, until it is
-// gone and its executable is no longer locked. Failures are ignored.
-void EndProcessAndWait(DWORD processId);
+// gone and its executable is no longer locked. Says how far it got: what
+// failed first, with the system's error code.
+enum class ProcessEnding { Ended, NotOpened, NotTerminated, NotGone };
+ProcessEnding EndProcessAndWait(DWORD processId, DWORD* error);
 
 // Starts kvUpdate.exe of installDir through the shell ("open"), with
 // installDir as its working directory: through the desktop's shell, as the

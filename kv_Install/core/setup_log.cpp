@@ -3,26 +3,47 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "base/wide.h"
 
 namespace {
 
-// Written from both threads, opened and ended on the window's. Each append
-// is one system call. The handle is never closed before the process ends:
-// a session that ends may end the program while the step still writes.
+// Written from both threads, opened and ended on the window's. Each line is
+// one append, made under the lock, so the status line, written under it
+// too, closes the log to any line after it. The handle is never closed
+// before the process ends: a session that ends may end the program while
+// the step still writes.
 HANDLE theLog = INVALID_HANDLE_VALUE;
+SRWLOCK theLogLock = SRWLOCK_INIT;
 
-void Append(HANDLE log, const char* text) {
-  if (log == INVALID_HANDLE_VALUE) return;
+// "2026-12-10 03:25:27.360 ", 24 characters and the NUL.
+void Stamp(char (&stamp)[32]) {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  char stamp[32];
   (void)std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay,
                       now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
-  const std::string line = Utf8(std::string(stamp) + text) + "\r\n";
+}
+
+// One whole line; nothing once the log is closed. The last line closes it
+// in the same hold of the lock, so no line can follow it. No allocation:
+// the fatal path comes this way when memory has run out.
+void Write(const char* line, size_t size, bool last = false) {
+  ::AcquireSRWLockExclusive(&theLogLock);
   DWORD written = 0;
-  (void)::WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);  // a log that fails is no failure
+  if (theLog != INVALID_HANDLE_VALUE) {
+    (void)::WriteFile(theLog, line, static_cast<DWORD>(size), &written, nullptr);  // a log that fails is no failure
+  }
+  if (last) theLog = INVALID_HANDLE_VALUE;
+  ::ReleaseSRWLockExclusive(&theLogLock);
+}
+
+// An ASCII line after the time, built on the stack (cut at 200 characters).
+void WriteAscii(const char* text, bool last = false) {
+  char stamp[32];
+  Stamp(stamp);
+  char line[256];
+  if (std::snprintf(line, sizeof line, "%s%.200s\r\n", stamp, text) > 0) Write(line, std::strlen(line), last);
 }
 
 }  // namespace
@@ -34,13 +55,15 @@ bool OpenSetupLog(const std::u16string& path) {
     (void)::CreateDirectoryW(WStr(path.substr(0, at)), nullptr);
   }
   // Readable while it is written, so a deployment tool can follow it. A
-  // link in the log's own place is not followed: the elevated installer
-  // would append to whatever file somebody pointed it at.
+  // link in the log's own place is not followed, and a file with another
+  // name too (a hard link) is not appended to: the elevated installer would
+  // append to whatever file somebody pointed it at.
   HANDLE log = ::CreateFileW(WStr(path), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   BY_HANDLE_FILE_INFORMATION info;
   if (log != INVALID_HANDLE_VALUE &&
-      (!::GetFileInformationByHandle(log, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+      (!::GetFileInformationByHandle(log, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+       info.nNumberOfLinks > 1)) {
     ::CloseHandle(log);
     ::SetLastError(ERROR_CANT_ACCESS_FILE);
     return false;
@@ -49,14 +72,20 @@ bool OpenSetupLog(const std::u16string& path) {
   return theLog != INVALID_HANDLE_VALUE;
 }
 
-void LogLine(const char* text) { Append(theLog, text); }
+void LogLine(const char* text) {
+  if (__atomic_load_n(&theLog, __ATOMIC_RELAXED) == INVALID_HANDLE_VALUE) return;  // Write looks again
+  char stamp[32];
+  Stamp(stamp);
+  const std::string line = Utf8(std::string(stamp) + text) + "\r\n";
+  Write(line.data(), line.size());
+}
 
 void LogLine(const std::string& text) { LogLine(text.c_str()); }
 
+void LogAsciiLine(const char* text) { WriteAscii(text); }
+
 void EndSetupLog(int exitStatus) {
-  // Taken first, so that no line follows the last one.
-  HANDLE log = ::InterlockedExchangePointer(&theLog, INVALID_HANDLE_VALUE);
   char line[32];
   (void)std::snprintf(line, sizeof line, "exit status %d", exitStatus);
-  Append(log, line);
+  WriteAscii(line, true);  // a line the step's thread makes after it finds the log closed
 }

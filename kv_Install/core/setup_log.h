@@ -1,7 +1,8 @@
-// The /LOG file: what a run does, one UTF-8 line at a time, each written
-// through to the file as it happens, so that a run that dies still leaves
-// what it did. Lines from the install step's thread and the window's may
-// interleave; each line is one append.
+// The /LOG file: what a run does, one UTF-8 line at a time, each handed to
+// the system as it happens (not held in a buffer of ours), so that a run that
+// dies still leaves what it did. Lines are not forced to the disk one by one:
+// a power cut may lose the last of them. Lines from the install step's thread
+// and the window's may interleave; each line is one append.
 #pragma once
 
 #include <string>
@@ -15,6 +16,10 @@ bool OpenSetupLog(const std::u16string& path);
 void LogLine(const char* text);
 void LogLine(const std::string& text);
 
-// The last line, "exit status N". Once: no line follows it. (The file is
-// closed by the process's end.)
+// An ASCII line, built without allocating (cut at 200 characters): for the
+// fatal path, when memory may have run out.
+void LogAsciiLine(const char* text);
+
+// The last line, "exit status N". Once: no line follows it, from either
+// thread. (The file is closed by the process's end.)
 void EndSetupLog(int exitStatus);

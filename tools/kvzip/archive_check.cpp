@@ -256,7 +256,7 @@ ArchiveRecords CheckArchiveRecords(const uint8_t* data, size_t size) {
       shown = ShownUtf8Name(shown, &utf8Problem);
       problem(i, utf8Problem, shown);
     }
-    if (method != 0 && method != 8) problem(i, Format("method %u", method), shown);
+    if (method != 0 && method != 8 && method != 14) problem(i, Format("method %u", method), shown);
     if (flags & 0x0041) problem(i, "encrypted", shown);
     if (compressedSize == 0xFFFFFFFF || uncompressedSize == 0xFFFFFFFF || localOffset == 0xFFFFFFFF ||
         diskStart == 0xFFFF || HasZip64Extra(header + kCentralSize + nameLength, extraLength)) {

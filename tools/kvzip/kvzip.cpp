@@ -10,9 +10,12 @@
 //   kvzip check A        why kvsetup could not install A (nothing when it can):
 //                        one line "archive, too large, why" alone when A is
 //                        over the size kvsetup can carry; warnings on stderr
+//   kvzip pack [--deflate] FOLDER A
+//                        (host build only) A made from FOLDER as a payload
+//                        kvsetup installs: LZMA entries, or deflate
 //
 // The same source builds for the host as well (everything but extract, which
-// writes files the Windows way): the Windows build runs that one to check the
+// writes files the Windows way; pack is there alone): the Windows build runs that one to check the
 // payload, so it needs no Windows program. On Windows the arguments are read
 // in Unicode and taken as GBK, converted with code page 936 whatever the
 // system's code page.
@@ -33,6 +36,9 @@
 #endif
 #include "archive/zip_reader.h"
 #include "archive_check.h"
+#ifndef _WIN32
+#include "pack.h"
+#endif
 #include "base/mbcs.h"
 
 namespace {
@@ -55,7 +61,11 @@ int Usage() {
       "usage: kvzip list ARCHIVE\n"
       "       kvzip test ARCHIVE\n"
       "       kvzip extract ARCHIVE FOLDER\n"
-      "       kvzip check ARCHIVE\n",
+      "       kvzip check ARCHIVE\n"
+#ifndef _WIN32
+      "       kvzip pack [--deflate] FOLDER ARCHIVE\n"
+#endif
+      ,
       stderr);
   return kExitUsage;
 }
@@ -286,6 +296,12 @@ int Run(int argc, const char* const* argv) {
   if (std::strcmp(command, "extract") == 0 && argc == 4) return Extract(argv[2], argv[3]);
 #endif
   if (std::strcmp(command, "check") == 0 && argc == 3) return Check(argv[2]);
+#ifndef _WIN32
+  if (std::strcmp(command, "pack") == 0 && argc == 4) return PackFolder(argv[2], argv[3], false);
+  if (std::strcmp(command, "pack") == 0 && argc == 5 && std::strcmp(argv[2], "--deflate") == 0) {
+    return PackFolder(argv[3], argv[4], true);
+  }
+#endif
   return Usage();
 }
 

@@ -4,7 +4,8 @@
 outside it (the stub), by section and, from the link map, by library or
 source folder.
 
-The payload is resource "ZIP" 146; the skin is the pictures the installer
+The LZMA decoder (the SDK's LzmaDec.c and zip_lzma.cpp) has a line of its
+own in the breakdown. The payload is resource "ZIP" 146; the skin is the pictures the installer
 loads by ID (PNG 154 and 155, bitmaps 161 and 162, icon group 128 with its
 icon images, and the 1.5x and 2x PNGs of the first four). The stub is the file less the raw size of .rsrc: code, data,
 unwind tables, imports, relocations, headers, and a signature if there is
@@ -36,6 +37,9 @@ LIBRARIES = {"libstdc++.a": "libstdc++", "libsupc++.a": "libstdc++", "libz.a": "
              "libgcc.a": "libgcc", "libgcc_eh.a": "libgcc unwinder", "libmingwex.a": "libmingwex",
              "libmingw32.a": "libmingw32", "libmsvcrt.a": "libmsvcrt", "libuuid.a": "libuuid (GUIDs)"}
 IMPORT_MEMBER = re.compile(r"^(lib\w+?(s\d+|h|t)|d\d+|.*_iname)\.o$")
+# The LZMA entries' decoder counts apart from the rest of its folder: the
+# SDK's LzmaDec.c and the reader's stream over it.
+LZMA_DECODER = re.compile(r"^(LzmaDec\.c|zip_lzma\.cpp)\.obj$")
 
 
 def icon_ids(group):
@@ -78,6 +82,8 @@ def origin(file):
     base = os.path.basename(archive)
     if archive == "dll stuff":  # what ld makes itself: the base relocations
         return "relocations"
+    if LZMA_DECODER.match(member or base):
+        return "LZMA decoder"
     if not os.path.isabs(archive):  # the project's own objects, relative to the build folder
         if "delayimp" in archive.split("/"):
             return "delay-load imports"

@@ -53,6 +53,42 @@ TEST(CommandLine, AdminIsLookedForOutsideOptionValuesOnly) {
   for (const auto& c : cases) EXPECT_EQ(Parse(c.line).unattended, c.unattended) << c.line;
 }
 
+// A launcher that leaves the program's path unquoted: Windows still starts
+// the program, and the arguments start after its whole path.
+TEST(CommandLine, UnquotedPathWithBlanksIsTheProgramsOwn) {
+  const char* module = "C:\\Program Files\\admin\\kvsetup.exe";
+  const struct {
+    const char* line;
+    bool unattended;
+    const char* dir;
+  } cases[] = {
+      {"C:\\Program Files\\admin\\kvsetup.exe", false, ""},
+      {"c:\\program files\\ADMIN\\KVSETUP.EXE", false, ""},
+      {"C:\\Program Files\\admin\\kvsetup", false, ""},
+      {"C:\\Program Files\\admin\\kvsetup.exe admin", true, ""},
+      {"C:\\Program Files\\admin\\kvsetup admin /DIR=D:\\K", true, "D:\\K"},
+      {"C:\\Program Files\\admin\\kvsetup.exe /DIR=D:\\admin", false, "D:\\admin"},
+      // Only at a blank: a longer name is not this program's path.
+      {"C:\\Program Files\\admin\\kvsetup.exe.bak", true, ""},
+      {"\"C:\\Program Files\\admin\\kvsetup.exe\" admin", true, ""},
+      // Another spelling of the path (8.3 names): the first blank ends it.
+      {"C:\\PROGRA~1\\admin\\kvsetup.exe", false, ""},
+  };
+  std::u16string modulePath;
+  ASSERT_TRUE(GbkToUtf16(module, &modulePath));
+  for (const auto& c : cases) {
+    std::u16string line;
+    ASSERT_TRUE(GbkToUtf16(c.line, &line));
+    const CommandLineOptions o = ParseCommandLine(line, modulePath);
+    std::string dir;
+    EXPECT_TRUE(Utf16ToGbk(o.dir, &dir));
+    EXPECT_EQ(o.unattended, c.unattended) << c.line;
+    EXPECT_EQ(dir, c.dir) << c.line;
+  }
+  // Without the module's path, the first blank ends the program's path as before.
+  EXPECT_TRUE(Parse("C:\\Program Files\\admin\\kvsetup.exe").unattended);
+}
+
 TEST(CommandLine, OptionsTakeTheirValuesAsTyped) {
   const struct {
     const char* line;

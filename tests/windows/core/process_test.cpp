@@ -109,7 +109,8 @@ TEST_F(ProcessLookupTest, TwoInstancesGiveTheFirstInSnapshotOrder) {
   EXPECT_EQ(order[0], FindProcessByExeName("kvClient.exe"));
 
   // Ending the one found leaves the other running and findable.
-  EndProcessAndWait(order[0]);
+  DWORD error = 0;
+  EXPECT_EQ(ProcessEnding::Ended, EndProcessAndWait(order[0], &error));
   EXPECT_EQ(order[1], FindProcessByExeName("kvClient.exe"));
 }
 
@@ -127,7 +128,8 @@ TEST_F(ProcessLookupTest, EndedProcessIsGoneAndItsFileReplaceable) {
   ASSERT_FALSE(CanOpenForWriting(client.exe));
   ::Sleep(300);  // well into its run, as a client the user has open
 
-  EndProcessAndWait(client.info.dwProcessId);
+  DWORD ended = 0;
+  ASSERT_EQ(ProcessEnding::Ended, EndProcessAndWait(client.info.dwProcessId, &ended));
   // What the unpacking does next, at once: replace the executable.
   const HANDLE file = ::CreateFileA(client.exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   const DWORD error = ::GetLastError();
@@ -143,10 +145,13 @@ TEST_F(ProcessLookupTest, EndedProcessIsGoneAndItsFileReplaceable) {
   EXPECT_EQ(0u, FindProcessByExeName("kvClient.exe"));
 }
 
-TEST_F(ProcessLookupTest, EndingANonexistentProcessIsHarmless) {
-  EndProcessAndWait(0);
-  EndProcessAndWait(0xFFFFFFF0u);
-  SUCCEED();
+// One that never was is not said to be ended.
+TEST_F(ProcessLookupTest, EndingANonexistentProcessIsHarmlessAndSaysSo) {
+  for (const DWORD id : {0ul, 0xFFFFFFF0ul}) {
+    DWORD error = 0;
+    EXPECT_EQ(ProcessEnding::NotOpened, EndProcessAndWait(id, &error)) << id;
+    EXPECT_NE(0u, error) << id;
+  }
 }
 
 }  // namespace
