@@ -101,6 +101,11 @@ endfunction()
 function(kv_release_program target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "RESOURCES;DEPENDS")
   target_link_options(${target} PRIVATE -s "LINKER:--gc-sections" "LINKER:-Map=$<TARGET_FILE:${target}>.map")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # No unwinder in the 32-bit build (app/runtime.cpp): its unwind tables go.
+    target_link_options(${target} PRIVATE "LINKER:-T,${KV_ROOT}/cmake/no-unwind-tables.ld")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${KV_ROOT}/cmake/no-unwind-tables.ld)
+  endif()
 
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
   set(template ${KV_ROOT}/kv_Install/res/version.rc.in)

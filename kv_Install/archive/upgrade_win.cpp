@@ -490,6 +490,9 @@ PayloadResult UpgradeArchive(ZipHandle* handle, const char* folder, UnpackObserv
     return giveUp();
   }
   // Entries are told as they fail, or once the switch has put them in place.
+  // The plan keeps the archive's order, so entries are decoded ahead while
+  // each is written; without the workers, as before.
+  (void)ZipStartReadAhead(handle);
   for (size_t n = 0; n < plan.size() && result.failedCount == 0; ++n) {
     const PlanItem& item = plan[n];
     if (!Writes(item.action)) continue;
