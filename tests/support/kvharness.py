@@ -367,6 +367,15 @@ class WineSession:
         cwd = self.prepare_folder(folder, config, exe, name)
         return self.start(os.path.join(cwd, name), args, cwd, trace=trace, env=env)
 
+    def run_installer(self, args, what, timeout=60, **kwargs):
+        """Starts kvsetup.exe as start_installer does and waits for it: its
+        ExitStatus and the seconds it took, both printed after what."""
+        start = time.monotonic()
+        status = self.start_installer(args, **kwargs).wait(timeout)
+        seconds = time.monotonic() - start
+        print("%s: status %r after %.1f s" % (what, status, seconds))
+        return status, seconds
+
     def wine(self, *args, timeout=60, loader="wine"):
         """Runs a Wine built-in command (reg, cmd, ...) and returns its output.
         The default loader runs them with the installer's bitness."""
